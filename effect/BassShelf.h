@@ -1,0 +1,44 @@
+// BassShelf: a first-order low shelf on the sum,
+//   H(z) = outGain (c0 + z^-1) / (1 + c1 z^-1).
+#pragma once
+
+#include <complex>
+
+#include "SinglePrecision.h"
+
+struct BassShelf {
+    struct Coefficients {
+        float c0 = 0.0f;
+        float c1 = 0.0f;
+        float outGain = 0.0f;
+    };
+    struct State {
+        float state = 0.0f;  // w of the previous sample
+    };
+
+    Coefficients coefficients;
+    State state;
+
+    // Gain `gain` at DC, -referenceGain at Nyquist, sqrt(gain * referenceGain) and
+    // -90 degrees at the corner; with gain equal to referenceGain it is the
+    // first-order all-pass of the same corner, scaled. gain: linear, 0.5 to 2.0.
+    // Touches the coefficients only.
+    void design(float sampleRateHz, float cornerHz, float gain, float referenceGain);
+
+    void clear() { state = {}; }
+
+    float processSample(float x) {
+        const Coefficients& c = coefficients;
+        const double s = state.state;
+        const float w = single(x - c.c1 * s);
+        const float t = single(c.c0 * static_cast<double>(w) + s);
+        state.state = single(w + kStateGuard);
+        return single(c.outGain * static_cast<double>(t));
+    }
+
+    std::complex<double> response(double frequencyHz, double sampleRateHz) const {
+        const std::complex<double> z1 = unitDelay(frequencyHz, sampleRateHz);
+        const double c0 = coefficients.c0, c1 = coefficients.c1, outGain = coefficients.outGain;
+        return outGain * ((c0 + z1) / (1.0 + c1 * z1));
+    }
+};

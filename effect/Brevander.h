@@ -1,0 +1,43 @@
+// Brevander: a stereo shuffler for spaced-pair recordings. Left and right become
+// sum and difference; the difference is high-passed by a corner set by the
+// microphone spacing and width, the sum can be high-passed at very low
+// frequencies and shelved in the bass, and each sum filter is matched by an
+// all-pass on the difference so that both keep the same phase.
+#pragma once
+
+#include "AllPass1.h"
+#include "AudioEffectX.h"
+#include "BassShelf.h"
+#include "Biquad.h"
+#include "SpacingFilter.h"
+
+class Brevander : public AudioEffectX {
+public:
+    explicit Brevander(audioMasterCallback hostCallback);
+    ~Brevander() override = default;
+
+    void suspend() override;
+    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    void setProgramName(char* name) override;
+    void getProgramName(char* name) override;
+
+    static constexpr VstInt32 kNumPrograms = 1;
+    static constexpr VstInt32 kNumParams = 7;
+    static constexpr int kProgramNameSize = 32;  // 31 characters and the terminator
+
+protected:
+    float enableDifVlf;    // normalised; the VLF block is on above 0.5
+    float enableSumShelf;  // normalised; the shelf block is on above 0.5
+    float lfWidth;         // percent, 0 to 200
+    float vlfCutOff;       // Hz, 10 to 110
+    float micSpacing;      // cm, 1 to 51
+    float midBassCutGain;  // linear gain, 0.5 to 2.0
+    float midBassCutFc;    // Hz, 10 to 200
+    float sampleRate;      // Hz, the rate of the last design
+    char programName[kProgramNameSize];
+    Biquad vlfHighPass;           // on the sum
+    AllPass1 vlfAllPass;          // on the difference, paired with vlfHighPass
+    SpacingFilter spacingFilter;  // on the difference, always in the path
+    BassShelf bassShelf;          // on the sum
+    AllPass1 bassAllPass;         // on the difference, paired with bassShelf
+};

@@ -1,0 +1,14 @@
+#include "SpacingFilter.h"
+
+void SpacingFilter::design(float sampleRateHz, float spacingCm, float widthPercent) {
+    constexpr double kPi = 3.141592653589793;
+    const float speedOfSound = 342.0f;  // m/s
+    const float a = single(sampleRateHz * 2.0);
+    const float b = single((widthPercent / 100.0 * speedOfSound) / (spacingCm / 100.0 * kPi));
+    const float g = single(1.0 / (static_cast<double>(b) + a));
+    Coefficients c;
+    c.b0 = single(static_cast<double>(a) * g);
+    c.b1 = -c.b0;
+    c.a1 = single(-(static_cast<double>(a) - b) * g);
+    coefficients = c;
+}
