@@ -1,6 +1,7 @@
 // Brevander: creation, construction, the per-sample signal path and the program name.
 #include "Brevander.h"
 
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -48,11 +49,27 @@ Brevander::Brevander(audioMasterCallback hostCallback)
     midBassCutFc = 80.0f;
 
     sampleRate = getSampleRate();
+    designAllSections();
+}
+
+void Brevander::designAllSections() {
     vlfHighPass.designHighPass(sampleRate, vlfCutOff);
     vlfAllPass.design(sampleRate, vlfCutOff);
     spacingFilter.design(sampleRate, micSpacing, lfWidth);
     bassShelf.design(sampleRate, midBassCutFc, midBassCutGain, 1.0f);
     bassAllPass.design(sampleRate, midBassCutFc);
+}
+
+bool Brevander::isUsableSampleRate(float sampleRateHz) { return std::isfinite(sampleRateHz) && sampleRateHz > 0.0f; }
+
+void Brevander::setSampleRate(float sampleRateHz) {
+    AudioEffectX::setSampleRate(sampleRateHz);
+    // Hosts often announce the rate after restoring the parameters, so waiting for the
+    // next parameter change would leave every corner scaled by the ratio of the rates.
+    if (isUsableSampleRate(sampleRateHz)) {
+        sampleRate = sampleRateHz;
+        designAllSections();
+    }
 }
 
 void Brevander::suspend() {
@@ -89,6 +106,93 @@ void Brevander::processReplacing(float** inputs, float** outputs, VstInt32 sampl
 
         outLeft[i] = single((static_cast<double>(sum) + dif) * k);
         outRight[i] = single((static_cast<double>(sum) - dif) * k);
+    }
+}
+
+float& Brevander::storedValue(ParameterIndex index) {
+    // In parameter-index order, which is not the members' order.
+    static constexpr float Brevander::*kMembers[kNumParams] = {
+        &Brevander::enableDifVlf,   &Brevander::vlfCutOff,      &Brevander::lfWidth,      &Brevander::micSpacing,
+        &Brevander::enableSumShelf, &Brevander::midBassCutGain, &Brevander::midBassCutFc,
+    };
+    return this->*kMembers[index];
+}
+
+void Brevander::setParameter(VstInt32 index, float value) {
+    // The rate is refreshed on every call, whatever the index; a rate the sections
+    // cannot be designed for is never taken.
+    const float announcedRate = getSampleRate();
+    if (isUsableSampleRate(announcedRate)) {
+        sampleRate = announcedRate;
+    }
+    if (index < 0 || index >= kNumParams) {
+        return;
+    }
+    const auto parameter = static_cast<ParameterIndex>(index);
+    storedValue(parameter) = toStored(kParameterTable[parameter], value);
+
+    // Each change redesigns only the sections it feeds, reading the values back from the members.
+    switch (parameter) {
+        case kVlfCutOff:
+            vlfHighPass.designHighPass(sampleRate, vlfCutOff);
+            vlfAllPass.design(sampleRate, vlfCutOff);
+            break;
+        case kLfWidth:
+        case kMicSpacing:
+            spacingFilter.design(sampleRate, micSpacing, lfWidth);
+            break;
+        case kMidBassCutGain:
+            bassShelf.design(sampleRate, midBassCutFc, midBassCutGain, 1.0f);
+            break;
+        case kMidBassCutFc:
+            bassShelf.design(sampleRate, midBassCutFc, midBassCutGain, 1.0f);
+            bassAllPass.design(sampleRate, midBassCutFc);
+            break;
+        case kEnableDifVlf:
+        case kEnableSumShelf:
+        case kNumParams:
+            break;
+    }
+}
+
+float Brevander::getParameter(VstInt32 index) {
+    if (index < 0 || index >= kNumParams) {
+        return 0.0f;
+    }
+    const auto parameter = static_cast<ParameterIndex>(index);
+    return toNormalised(kParameterTable[parameter], storedValue(parameter));
+}
+
+void Brevander::getParameterName(VstInt32 index, char* text) {
+    if (index >= 0 && index < kNumParams) {
+        std::strcpy(text, kParameterTable[static_cast<std::size_t>(index)].name);
+    }
+}
+
+void Brevander::getParameterLabel(VstInt32 index, char* label) {
+    if (index >= 0 && index < kNumParams) {
+        std::strcpy(label, kParameterTable[static_cast<std::size_t>(index)].label);
+    }
+}
+
+void Brevander::getParameterDisplay(VstInt32 index, char* text) {
+    if (index < 0 || index >= kNumParams) {
+        return;
+    }
+    // Hosts show four characters of the eight-character rendering.
+    constexpr VstInt32 kDisplayLength = 4;
+    const auto parameter = static_cast<ParameterIndex>(index);
+    const float value = storedValue(parameter);
+    switch (kParameterTable[parameter].display) {
+        case ParameterDisplay::onOff:
+            std::strcpy(text, isOn(value) ? "On" : "Off");
+            break;
+        case ParameterDisplay::number:
+            float2string(value, text, kDisplayLength);
+            break;
+        case ParameterDisplay::decibels:
+            dB2string(value, text, kDisplayLength);
+            break;
     }
 }
 

@@ -9,6 +9,7 @@
 #include "AudioEffectX.h"
 #include "BassShelf.h"
 #include "Biquad.h"
+#include "ParameterTable.h"
 #include "SpacingFilter.h"
 
 class Brevander : public AudioEffectX {
@@ -17,15 +18,28 @@ public:
     ~Brevander() override = default;
 
     void suspend() override;
+    // Stores the rate, and redesigns every section for it when it is usable.
+    void setSampleRate(float sampleRateHz) override;
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
     void setProgramName(char* name) override;
     void getProgramName(char* name) override;
+    void getParameterLabel(VstInt32 index, char* label) override;
+    void getParameterDisplay(VstInt32 index, char* text) override;
+    void getParameterName(VstInt32 index, char* text) override;
 
     static constexpr VstInt32 kNumPrograms = 1;
-    static constexpr VstInt32 kNumParams = 7;
     static constexpr int kProgramNameSize = 32;  // 31 characters and the terminator
 
+    // A rate the sections can be designed for: finite and above 0 Hz.
+    static bool isUsableSampleRate(float sampleRateHz);
+
 protected:
+    void designAllSections();
+    // The member that holds parameter `index`, stored in its own unit.
+    float& storedValue(ParameterIndex index);
+
     float enableDifVlf;    // normalised; the VLF block is on above 0.5
     float enableSumShelf;  // normalised; the shelf block is on above 0.5
     float lfWidth;         // percent, 0 to 200
