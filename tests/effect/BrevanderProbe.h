@@ -1,10 +1,8 @@
 // Test access to Brevander's members: the parameter values and the five sections.
 #pragma once
 
-#include <array>
-#include <vector>
-
 #include "Brevander.h"
+#include "StereoBlock.h"
 
 class BrevanderProbe : public Brevander {
 public:
@@ -25,16 +23,7 @@ public:
     using Brevander::vlfHighPass;
 };
 
-// A stereo block, processed through separate input and output arrays.
-struct StereoBlock {
-    std::vector<float> left;
-    std::vector<float> right;
-
-    explicit StereoBlock(std::size_t frames, float fill = 0.0f) : left(frames, fill), right(frames, fill) {}
-    std::size_t frames() const { return left.size(); }
-    bool operator==(const StereoBlock&) const = default;
-};
-
+// Processes a block through separate input and output arrays.
 inline StereoBlock processed(AudioEffect& effect, StereoBlock input) {
     StereoBlock output(input.frames());
     float* inputs[2] = {input.left.data(), input.right.data()};

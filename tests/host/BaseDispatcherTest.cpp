@@ -43,8 +43,8 @@ TEST_F(BaseDispatcher, SampleRateAndBlockSizeAnswerZero) {
 }
 
 TEST_F(BaseDispatcher, MainsOffClearsTheFiltersAndMainsOnDoesNothingAudible) {
-    const Stereo signal = testSignal(3000);
-    const Stereo fresh = processThroughRecord(effect, signal);
+    const StereoBlock signal = testSignal(3000);
+    const StereoBlock fresh = processThroughRecord(effect, signal);
 
     EXPECT_EQ(effect.dispatch(effMainsChanged, 0, 0), 0);
     EXPECT_EQ(processThroughRecord(effect, signal), fresh) << "switching off must clear every state";
@@ -81,7 +81,7 @@ TEST_F(BaseDispatcher, ChunksAreRefusedAndLeftUntouched) {
 }
 
 TEST_F(BaseDispatcher, UnlistedOpcodesAnswerZeroAndChangeNothing) {
-    const Stereo signal = testSignal(500);
+    const StereoBlock signal = testSignal(500);
     Host referenceHost;
     PluginInstance reference(loadedPlugin(), referenceHost);
     char buffer[256] = "untouched";

@@ -43,8 +43,8 @@ TEST(EntryPoint, EachCallMakesAnIndependentInstance) {
     EXPECT_NE(first.record().object, nullptr);
 
     // Audio through one leaves the other's filters untouched.
-    const Stereo signal = testSignal(2000);
-    const Stereo fromFirst = processThroughRecord(first, signal);
+    const StereoBlock signal = testSignal(2000);
+    const StereoBlock fromFirst = processThroughRecord(first, signal);
     EXPECT_EQ(processThroughRecord(second, signal), fromFirst);
 }
 

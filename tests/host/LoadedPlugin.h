@@ -7,30 +7,23 @@
 
 #include "PluginInstance.h"
 #include "PluginLibrary.h"
+#include "StereoBlock.h"
 
 inline const PluginLibrary& loadedPlugin() {
     static const PluginLibrary library(defaultPluginPath());
     return library;
 }
 
-struct Stereo {
-    std::vector<float> left;
-    std::vector<float> right;
-
-    explicit Stereo(std::size_t frames, float fill = 0.0f) : left(frames, fill), right(frames, fill) {}
-    bool operator==(const Stereo&) const = default;
-};
-
-inline Stereo processThroughRecord(PluginInstance& effect, Stereo input) {
-    Stereo output(input.left.size());
+inline StereoBlock processThroughRecord(PluginInstance& effect, StereoBlock input) {
+    StereoBlock output(input.left.size());
     float* inputs[2] = {input.left.data(), input.right.data()};
     float* outputs[2] = {output.left.data(), output.right.data()};
     effect.processReplacing(inputs, outputs, static_cast<VstInt32>(input.left.size()));
     return output;
 }
 
-inline Stereo testSignal(std::size_t frames) {
-    Stereo s(frames);
+inline StereoBlock testSignal(std::size_t frames) {
+    StereoBlock s(frames);
     std::uint32_t state = 12345u;
     for (std::size_t i = 0; i < frames; ++i) {
         state = state * 1664525u + 1013904223u;

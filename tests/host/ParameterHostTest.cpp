@@ -86,12 +86,12 @@ TEST_F(ParameterHost, AnnouncedRateKeepsTheDifferenceCornerInPlace) {
     constexpr float kRate = 96000.0f;
     effect.setSampleRate(kRate);
     constexpr std::size_t kFrames = 96000;
-    Stereo tone(kFrames);
+    StereoBlock tone(kFrames);
     for (std::size_t i = 0; i < kFrames; ++i) {
         tone.left[i] = static_cast<float>(0.25 * std::sin(6.283185307179586 * 96.26 * static_cast<double>(i) / kRate));
         tone.right[i] = -tone.left[i];
     }
-    const Stereo out = processThroughRecord(effect, tone);
+    const StereoBlock out = processThroughRecord(effect, tone);
     EXPECT_NEAR(rms(out.left, kFrames / 2) / rms(tone.left, kFrames / 2), std::sqrt(0.5), 5e-3);
 
     // An unusable rate changes nothing audible.

@@ -40,9 +40,9 @@ TEST(Record, FreshInstanceHasTheEffectsFields) {
 TEST(Record, ReplacingProcessRunsTheShuffler) {
     Host host;
     PluginInstance effect(loadedPlugin(), host);
-    Stereo impulse(1);
+    StereoBlock impulse(1);
     impulse.left[0] = 1.0f;
-    const Stereo out = processThroughRecord(effect, impulse);
+    const StereoBlock out = processThroughRecord(effect, impulse);
     EXPECT_NEAR(out.left[0], 0.98247, 5e-6);
     EXPECT_NEAR(out.right[0], 0.0033357, 5e-8);
     EXPECT_TRUE(host.calls().size() == 1) << "processing called the host";
@@ -51,12 +51,12 @@ TEST(Record, ReplacingProcessRunsTheShuffler) {
 TEST(Record, AccumulatingAndDoublePrecisionEntriesLeaveTheOutputsAlone) {
     Host host;
     PluginInstance effect(loadedPlugin(), host);
-    Stereo input = testSignal(64);
-    Stereo output(64, 0.25f);
+    StereoBlock input = testSignal(64);
+    StereoBlock output(64, 0.25f);
     float* inputs[2] = {input.left.data(), input.right.data()};
     float* outputs[2] = {output.left.data(), output.right.data()};
     effect.process(inputs, outputs, 64);
-    EXPECT_EQ(output, Stereo(64, 0.25f));
+    EXPECT_EQ(output, StereoBlock(64, 0.25f));
 
     std::vector<double> inL(64, 0.5), inR(64, -0.5), outL(64, 0.75), outR(64, 0.75);
     double* dInputs[2] = {inL.data(), inR.data()};
