@@ -1,20 +1,41 @@
-# The two entry points: `make demo` builds the plug-in and runs it once through the
-# host program; `make test` builds everything and runs every test. Both install what
-# they need first.
-.PHONY: deps build demo test clean
+# The entry points: `make demo` builds the plug-in and runs it once through the
+# host program; `make test` builds the Linux, 32-bit Windows and 64-bit Windows
+# plug-in files and runs every test against each (the Windows ones under Wine);
+# `make dist` packages the three files. Each installs what it needs first.
+PLATFORMS := linux win32 win64
+MAKEFLAGS += --no-print-directory
+
+.PHONY: deps deps-windows build demo test dist golden clean $(addprefix build-,$(PLATFORMS)) $(addprefix test-,$(PLATFORMS))
 
 deps:
-	@scripts/install-deps.sh
+	@scripts/install-deps.sh core
 
-build: deps
-	cmake --preset linux >/dev/null
-	cmake --build --preset linux
+deps-windows:
+	@scripts/install-deps.sh core windows
 
-demo: build
+build: build-linux
+
+build-linux: deps
+build-win32 build-win64: deps-windows
+$(addprefix build-,$(PLATFORMS)): build-%:
+	cmake --preset $* >/dev/null
+	cmake --build --preset $*
+
+$(addprefix test-,$(PLATFORMS)): test-%: build-%
+	ctest --preset $*
+
+demo: build-linux
 	build/linux/brevander-probe
 
-test: build
-	ctest --preset linux
+test: $(addprefix test-,$(PLATFORMS))
+
+dist: $(addprefix build-,$(PLATFORMS))
+	scripts/make-dist.sh
+
+# Rewrites the golden render that every build must reproduce; only for an
+# intended change of the effect's output.
+golden: build-linux
+	build/linux/tests/brevander_write_golden tests/golden/render.f32
 
 clean:
-	rm -rf build
+	rm -rf build dist

@@ -1,9 +1,22 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build and the tests need, and only those
-# that are missing. Runs as root, or through sudo when that is available.
+# Installs the Debian 12 packages a job needs, and only those that are missing:
+#   install-deps.sh GROUP...
+# core: the Linux build and its tests; windows: the MinGW-w64 cross compilers and
+# Wine (32-bit Wine through i386 multiarch) for the Windows builds and their tests.
+# Runs as root, or through sudo when that is available.
 set -euo pipefail
 
-packages=(cmake make g++ g++-multilib binutils libgtest-dev libgmock-dev libbenchmark-dev)
+declare -A groups=(
+  [core]="cmake make g++ g++-multilib binutils libgtest-dev libgmock-dev googletest libbenchmark-dev"
+  [windows]="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64"
+)
+
+packages=()
+for group in "${@:-core}"; do
+  [ -n "${groups[$group]+set}" ] || { echo "unknown package group: $group" >&2; exit 2; }
+  read -r -a listed <<<"${groups[$group]}"
+  packages+=("${listed[@]}")
+done
 
 missing=()
 for p in "${packages[@]}"; do
@@ -14,5 +27,10 @@ done
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 echo "installing: ${missing[*]}"
+for p in "${missing[@]}"; do
+  if [[ $p == *:i386 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${as_root[@]}" dpkg --add-architecture i386
+  fi
+done
 "${as_root[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Packages the three plug-in files, already built by their presets, into dist/:
+# one folder and one archive per platform, each with the plug-in file and the
+# text that says where to put it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+version=$(sed -n 's/^project(Brevander VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+rm -rf dist
+mkdir -p dist
+
+package() {  # package PLATFORM BUILT-FILE ARCHIVE-FORMAT
+  local platform=$1 file=$2 format=$3
+  local folder="dist/$platform" name="Brevander-$version-$platform"
+  mkdir -p "$folder" "dist/staging/$name"
+  cp "$file" "$folder/"
+  cp "$file" "dist/staging/$name/"
+  cp "packaging/$platform.txt" "dist/staging/$name/README.txt"
+  if [ "$format" = zip ]; then
+    (cd dist/staging && cmake -E tar cf "../$name.zip" --format=zip "$name")
+  else
+    (cd dist/staging && cmake -E tar czf "../$name.tar.gz" "$name")
+  fi
+}
+
+package windows-x86 build/win32/Brevander.dll zip
+package windows-x64 build/win64/Brevander.dll zip
+package linux-x86_64 build/linux/Brevander.so gnutar
+rm -rf dist/staging
+find dist -type f | sort
