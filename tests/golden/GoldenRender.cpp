@@ -94,8 +94,8 @@ std::size_t caseCount() { return kSettings.size() * kRatesHz.size(); }
 std::string caseName(std::size_t index) {
     const std::size_t rate = index / kSettings.size();
     const std::size_t setting = index % kSettings.size();
-    return std::string(kSettings.at(setting).name) + " at " +
-           std::to_string(static_cast<int>(kRatesHz.at(rate))) + " Hz";
+    return std::string(kSettings.at(setting).name) + " at " + std::to_string(static_cast<int>(kRatesHz.at(rate))) +
+           " Hz";
 }
 
 std::vector<std::uint8_t> render(const PluginLibrary& library) {

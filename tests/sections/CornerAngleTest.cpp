@@ -30,7 +30,8 @@ TEST(CornerAngle, CosineAndSineMatchTheReferenceBuildAcrossAllAngles) {
     for (std::uint32_t bits = first; bits <= last; bits += kStride) {
         float w0;
         std::memcpy(&w0, &bits, sizeof w0);
-        for (const float value : {single(std::cos(static_cast<double>(w0))), single(std::sin(static_cast<double>(w0)))}) {
+        for (const float value :
+             {single(std::cos(static_cast<double>(w0))), single(std::sin(static_cast<double>(w0)))}) {
             hash = (hash ^ bitsOf(value)) * 1099511628211ull;
         }
     }
