@@ -15,10 +15,12 @@ package() {  # package PLATFORM BUILT-FILE ARCHIVE-FORMAT
   mkdir -p "$folder" "dist/staging/$name"
   cp "$file" "$folder/"
   cp "$file" "dist/staging/$name/"
-  cp "packaging/$platform.txt" "dist/staging/$name/README.txt"
   if [ "$format" = zip ]; then
+    # Windows line ends, for any text editor there.
+    sed 's/$/\r/' "packaging/$platform.txt" >"dist/staging/$name/README.txt"
     (cd dist/staging && cmake -E tar cf "../$name.zip" --format=zip "$name")
   else
+    cp "packaging/$platform.txt" "dist/staging/$name/README.txt"
     (cd dist/staging && cmake -E tar czf "../$name.tar.gz" "$name")
   fi
 }
