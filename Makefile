@@ -1,6 +1,7 @@
-# The entry points: `make demo` builds the plug-in and runs it once through the
-# host program; `make test` builds the Linux, 32-bit Windows and 64-bit Windows
-# plug-in files and runs every test against each (the Windows ones under Wine);
+# The entry points: `make demo` builds everything and runs the tool's demo (a
+# synthesised spaced-pair scene through the plug-in, into demo/); `make test`
+# builds the Linux, 32-bit Windows and 64-bit Windows plug-in files and runs
+# every test against each (the Windows ones under Wine);
 # `make dist` packages the three files. Each installs what it needs first.
 PLATFORMS := linux win32 win64
 MAKEFLAGS += --no-print-directory
@@ -25,7 +26,7 @@ $(addprefix test-,$(PLATFORMS)): test-%: build-%
 	ctest --preset $*
 
 demo: build-linux
-	build/linux/brevander-probe
+	build/linux/brevander demo --out-dir demo
 
 test: $(addprefix test-,$(PLATFORMS))
 

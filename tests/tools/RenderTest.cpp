@@ -1,0 +1,174 @@
+// A render through the tool gives exactly what the plug-in gives the same samples
+// when a host drives it directly, and keeps, converts and clips formats as asked.
+#include "Render.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "ParameterTable.h"
+#include "TemporaryFolder.h"
+
+namespace {
+
+std::vector<float> noise(std::size_t frames, int channels, float amplitude, std::uint32_t seed) {
+    std::vector<float> samples(frames * static_cast<std::size_t>(channels));
+    for (float& s : samples) {
+        seed = seed * 1664525u + 1013904223u;
+        s = amplitude * static_cast<float>(static_cast<double>(seed >> 8) / 8388608.0 - 1.0);
+    }
+    return samples;
+}
+
+// The plug-in's own output for the same stereo samples, with the host library and
+// no tool in between.
+std::vector<float> directlyProcessed(const std::vector<float>& interleaved, float rateHz,
+                                     const std::vector<std::pair<VstInt32, float>>& normalised) {
+    const PluginLibrary library(defaultPluginPath());
+    Host host;
+    PluginInstance effect(library, host);
+    effect.setSampleRate(rateHz);
+    effect.setBlockSize(512);
+    effect.setMainsOn(true);
+    for (const auto& [index, value] : normalised) {
+        effect.setParameter(index, value);
+    }
+    const std::size_t frames = interleaved.size() / 2;
+    std::vector<float> left(frames), right(frames), outLeft(frames), outRight(frames);
+    for (std::size_t i = 0; i < frames; ++i) {
+        left[i] = interleaved[2 * i];
+        right[i] = interleaved[2 * i + 1];
+    }
+    for (std::size_t done = 0; done < frames; done += 512) {
+        const std::size_t n = std::min<std::size_t>(512, frames - done);
+        float* in[2] = {left.data() + done, right.data() + done};
+        float* out[2] = {outLeft.data() + done, outRight.data() + done};
+        effect.processReplacing(in, out, static_cast<VstInt32>(n));
+    }
+    std::vector<float> out(interleaved.size());
+    for (std::size_t i = 0; i < frames; ++i) {
+        out[2 * i] = outLeft[i];
+        out[2 * i + 1] = outRight[i];
+    }
+    return out;
+}
+
+float normalisedFor(ParameterIndex index, double value) {
+    const ParameterInfo& info = kParameterTable[index];
+    return static_cast<float>((value - info.minimum) / info.span);
+}
+
+}  // namespace
+
+TEST(Render, EqualsThePluginsOwnProcessingAtBothRatesWithSettingsByNameAndIndex) {
+    for (const int rateHz : {44100, 48000}) {
+        TemporaryFolder folder;
+        const std::vector<float> input = noise(5000, 2, 0.5f, static_cast<std::uint32_t>(rateHz));
+        writeAudio(folder.file("in.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, rateHz, input);
+
+        RenderRequest request;
+        request.inputPath = folder.file("in.wav");
+        request.outputPath = folder.file("out.wav");
+        request.settings = {"mic spacing=30", "LF Width=150", "6=120"};
+        request.normalisedSettings = {"4=0", "1=0.25"};
+        const RenderSummary summary = renderFile(request);
+
+        const std::vector<float> expected = directlyProcessed(input, static_cast<float>(rateHz),
+                                                              {{kMicSpacing, normalisedFor(kMicSpacing, 30.0)},
+                                                               {kLfWidth, normalisedFor(kLfWidth, 150.0)},
+                                                               {kMidBassCutFc, normalisedFor(kMidBassCutFc, 120.0)},
+                                                               {kEnableSumShelf, 0.0f},
+                                                               {kVlfCutOff, 0.25f}});
+        const AudioContents output = readAudio(request.outputPath);
+        EXPECT_EQ(output.info.sampleRateHz, rateHz);
+        EXPECT_EQ(output.info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+        ASSERT_EQ(output.interleaved.size(), expected.size());
+        EXPECT_EQ(output.interleaved, expected) << rateHz << " Hz";
+        EXPECT_EQ(summary.frames, 5000);
+        EXPECT_EQ(summary.clippedSamples, 0);
+        EXPECT_EQ(folder.entries().size(), 2u) << "a partial file was left behind";
+    }
+}
+
+TEST(Render, AMonoFileIsACentredStereoSource) {
+    TemporaryFolder folder;
+    const std::vector<float> mono = noise(3000, 1, 0.25f, 7u);
+    writeAudio(folder.file("mono.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100, mono);
+    RenderRequest request;
+    request.inputPath = folder.file("mono.wav");
+    request.outputPath = folder.file("out.wav");
+    renderFile(request);
+
+    std::vector<float> centred;
+    for (const float x : mono) {
+        centred.insert(centred.end(), {x, x});
+    }
+    const AudioContents output = readAudio(request.outputPath);
+    EXPECT_EQ(output.info.channels, 2);
+    EXPECT_EQ(output.interleaved, directlyProcessed(centred, 44100.0f, {}));
+}
+
+TEST(Render, IntegerOutputClipsAtFullScaleAndCountsWhileFloatKeepsEveryValue) {
+    TemporaryFolder folder;
+    // Independent channels at 1.5 times full scale: the output peaks past 1 too.
+    const std::vector<float> loud = noise(4000, 2, 1.5f, 99u);
+    writeAudio(folder.file("loud.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, loud);
+
+    RenderRequest toFloat;
+    toFloat.inputPath = folder.file("loud.wav");
+    toFloat.outputPath = folder.file("float.wav");
+    const RenderSummary floatSummary = renderFile(toFloat);
+    EXPECT_EQ(floatSummary.clippedSamples, 0);
+    EXPECT_GT(floatSummary.peakOut, 1.2f);
+    EXPECT_EQ(readAudio(toFloat.outputPath).interleaved, directlyProcessed(loud, 44100.0f, {}));
+
+    RenderRequest toInteger = toFloat;
+    toInteger.outputPath = folder.file("int.wav");
+    toInteger.format = "wav:16";
+    const RenderSummary integerSummary = renderFile(toInteger);
+    const AudioContents clipped = readAudio(toInteger.outputPath);
+    EXPECT_EQ(clipped.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    std::int64_t atFullScale = 0;
+    for (const float x : clipped.interleaved) {
+        ASSERT_LE(std::fabs(x), 1.0f);
+        atFullScale += std::fabs(x) >= 32767.0f / 32768.0f ? 1 : 0;
+    }
+    EXPECT_GT(integerSummary.clippedSamples, 100);
+    EXPECT_GE(atFullScale, integerSummary.clippedSamples);
+    EXPECT_NE(summaryLine(toInteger, integerSummary).find("samples clipped"), std::string::npos);
+}
+
+TEST(Render, OutputKeepsTheInputsFormatUnlessAskedForAnother) {
+    TemporaryFolder folder;
+    writeAudio(folder.file("in.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 2, 96000, noise(2000, 2, 0.5f, 3u));
+    RenderRequest request;
+    request.inputPath = folder.file("in.flac");
+    request.outputPath = folder.file("out.flac");
+    renderFile(request);
+    EXPECT_EQ(readAudio(request.outputPath).info.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+    EXPECT_EQ(readAudio(request.outputPath).info.sampleRateHz, 96000);
+
+    request.outputPath = folder.file("out.aiff");
+    request.format = "aiff";
+    renderFile(request);
+    EXPECT_EQ(readAudio(request.outputPath).info.format, SF_FORMAT_AIFF | SF_FORMAT_PCM_24);
+
+    request.outputPath = folder.file("out.ogg");
+    request.format = "ogg";
+    renderFile(request);
+    EXPECT_EQ(readAudio(request.outputPath).info.format, SF_FORMAT_OGG | SF_FORMAT_VORBIS);
+}
+
+TEST(Render, BlockSizeDoesNotChangeTheOutput) {
+    TemporaryFolder folder;
+    writeAudio(folder.file("in.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 48000, noise(3001, 2, 0.5f, 5u));
+    RenderRequest request;
+    request.inputPath = folder.file("in.wav");
+    request.outputPath = folder.file("a.wav");
+    renderFile(request);
+    request.outputPath = folder.file("b.wav");
+    request.blockFrames = 37;
+    renderFile(request);
+    EXPECT_EQ(readAudio(folder.file("a.wav")).interleaved, readAudio(folder.file("b.wav")).interleaved);
+}

@@ -1,0 +1,226 @@
+#include "ParameterSettings.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "FourCharCode.h"
+#include "ParameterTable.h"
+#include "PluginInstance.h"
+#include "ToolError.h"
+
+namespace {
+
+std::string trimmed(const std::string& text) {
+    std::size_t from = 0;
+    std::size_t to = text.size();
+    while (from < to && std::isspace(static_cast<unsigned char>(text[from]))) {
+        ++from;
+    }
+    while (to > from && std::isspace(static_cast<unsigned char>(text[to - 1]))) {
+        --to;
+    }
+    return text.substr(from, to - from);
+}
+
+std::string lowercase(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+bool parseNumber(const std::string& text, double& value) {
+    if (text.empty()) {
+        return false;
+    }
+    errno = 0;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
+}
+
+bool parseIndex(const std::string& text, std::size_t count, VstInt32& index) {
+    if (text.empty() || text.size() > 4) {
+        return false;
+    }
+    for (const char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) {
+            return false;
+        }
+    }
+    const long value = std::strtol(text.c_str(), nullptr, 10);
+    if (value < 0 || static_cast<std::size_t>(value) >= count) {
+        return false;
+    }
+    index = static_cast<VstInt32>(value);
+    return true;
+}
+
+std::string validNames(const ParameterCatalogue& catalogue) {
+    std::string list;
+    for (std::size_t i = 0; i < catalogue.names.size(); ++i) {
+        list += (i == 0 ? "" : ", ") + std::string("\"") + catalogue.names[i] + "\"";
+    }
+    return list;
+}
+
+void splitAssignment(const std::string& text, const char* option, std::string& key, std::string& value) {
+    const std::size_t equals = text.find('=');
+    if (equals == std::string::npos) {
+        throw ToolError(std::string(option) + " expects NAME=VALUE, got '" + text + "'", 2);
+    }
+    key = trimmed(text.substr(0, equals));
+    value = trimmed(text.substr(equals + 1));
+}
+
+VstInt32 findParameter(const std::string& key, const ParameterCatalogue& catalogue) {
+    VstInt32 index = 0;
+    if (parseIndex(key, catalogue.names.size(), index)) {
+        return index;
+    }
+    for (std::size_t i = 0; i < catalogue.names.size(); ++i) {
+        if (lowercase(catalogue.names[i]) == lowercase(key)) {
+            return static_cast<VstInt32>(i);
+        }
+    }
+    throw ToolError("unknown parameter '" + key + "'; the parameters are " + validNames(catalogue) +
+                        " (or their indices 0 to " + std::to_string(catalogue.names.size() - 1) + ")",
+                    2);
+}
+
+// A trailing unit ("18cm", "18 cm", "-1.6 dB") is allowed as long as it is the
+// parameter's own.
+std::string withoutUnit(const std::string& value, const ParameterInfo& info) {
+    const std::string unit = info.unit;
+    if (unit.empty() || value.size() < unit.size()) {
+        return value;
+    }
+    const std::string tail = value.substr(value.size() - unit.size());
+    return lowercase(tail) == lowercase(unit) ? trimmed(value.substr(0, value.size() - unit.size())) : value;
+}
+
+std::string number(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+double decibels(double gain) { return 20.0 * std::log10(gain); }
+
+}  // namespace
+
+ParameterCatalogue ParameterCatalogue::of(PluginInstance& effect) {
+    ParameterCatalogue catalogue{{}, false};
+    const AEffect& record = effect.record();
+    for (VstInt32 index = 0; index < record.numParams; ++index) {
+        catalogue.names.push_back(trimmed(effect.parameterName(index)));
+    }
+    catalogue.hasUnits = record.uniqueID == fourCharCode('B', 'r', 'v', 'd') && record.numParams == kNumParams;
+    return catalogue;
+}
+
+ParameterAssignment parseSetting(const std::string& text, const ParameterCatalogue& catalogue) {
+    std::string key;
+    std::string value;
+    splitAssignment(text, "--set", key, value);
+    const VstInt32 index = findParameter(key, catalogue);
+    if (!catalogue.hasUnits) {
+        throw ToolError("--set needs to know the parameters' units, which only Brevander's own file has; use --param " +
+                            std::to_string(index) + "=X with a normalised value from 0 to 1",
+                        2);
+    }
+    const ParameterInfo& info = kParameterTable[static_cast<std::size_t>(index)];
+    const std::string name = catalogue.names[static_cast<std::size_t>(index)];
+
+    if (isSwitch(info)) {
+        const std::string word = lowercase(value);
+        if (word == "on" || word == "true" || word == "yes" || word == "1") {
+            return {index, 1.0f};
+        }
+        if (word == "off" || word == "false" || word == "no" || word == "0") {
+            return {index, 0.0f};
+        }
+        throw ToolError("\"" + name + "\" is a switch: give on or off, not '" + value + "'", 2);
+    }
+
+    double amount = 0.0;
+    if (!parseNumber(withoutUnit(value, info), amount)) {
+        throw ToolError("\"" + name + "\" needs a number in " + info.unit + ", not '" + value + "'", 2);
+    }
+    double stored = amount;
+    if (info.display == ParameterDisplay::decibels) {
+        // The range in dB is that of the linear gains, to the 0.01 dB the display shows.
+        const double lowDb = decibels(info.minimum);
+        const double highDb = decibels(info.minimum + info.span);
+        if (amount < lowDb - 0.005 || amount > highDb + 0.005) {
+            throw ToolError("\"" + name + "\" = " + value + " is out of range: " + rangeInUnit(catalogue, index), 2);
+        }
+        // A value within the display's rounding of an end is that end.
+        stored = std::fabs(amount - lowDb) <= 0.005    ? info.minimum
+                 : std::fabs(amount - highDb) <= 0.005 ? info.minimum + info.span
+                                                       : std::pow(10.0, amount / 20.0);
+    } else if (amount < info.minimum || amount > info.minimum + info.span) {
+        throw ToolError("\"" + name + "\" = " + value + " is out of range: " + rangeInUnit(catalogue, index), 2);
+    }
+    return {index, static_cast<float>((stored - info.minimum) / info.span)};
+}
+
+ParameterAssignment parseNormalisedSetting(const std::string& text, const ParameterCatalogue& catalogue) {
+    std::string key;
+    std::string value;
+    splitAssignment(text, "--param", key, value);
+    VstInt32 index = 0;
+    if (!parseIndex(key, catalogue.names.size(), index)) {
+        throw ToolError(
+            "--param needs an index from 0 to " + std::to_string(catalogue.names.size() - 1) + ", got '" + key + "'",
+            2);
+    }
+    double amount = 0.0;
+    if (!parseNumber(value, amount) || amount < 0.0 || amount > 1.0) {
+        throw ToolError("--param " + key + " needs a normalised value from 0 to 1, got '" + value + "'", 2);
+    }
+    return {index, static_cast<float>(amount)};
+}
+
+void applySettings(PluginInstance& effect, const std::vector<ParameterAssignment>& assignments) {
+    for (const ParameterAssignment& a : assignments) {
+        effect.setParameter(a.index, a.normalised);
+    }
+}
+
+std::string valueInUnit(const ParameterCatalogue& catalogue, VstInt32 index, float normalised) {
+    if (!catalogue.hasUnits) {
+        return number(normalised, 4);
+    }
+    const ParameterInfo& info = kParameterTable[static_cast<std::size_t>(index)];
+    const float stored = toStored(info, normalised);
+    switch (info.display) {
+        case ParameterDisplay::onOff:
+            return stored > 0.5f ? "on" : "off";
+        case ParameterDisplay::decibels:
+            return stored > 0.0f ? number(decibels(stored), 2) + " dB" : "-inf dB";
+        case ParameterDisplay::number:
+            break;
+    }
+    return number(stored, 2) + " " + info.unit;
+}
+
+std::string rangeInUnit(const ParameterCatalogue& catalogue, VstInt32 index) {
+    if (!catalogue.hasUnits) {
+        return "0 to 1";
+    }
+    const ParameterInfo& info = kParameterTable[static_cast<std::size_t>(index)];
+    switch (info.display) {
+        case ParameterDisplay::onOff:
+            return "off or on";
+        case ParameterDisplay::decibels:
+            return number(decibels(info.minimum), 2) + " to +" + number(decibels(info.minimum + info.span), 2) + " dB";
+        case ParameterDisplay::number:
+            break;
+    }
+    return number(info.minimum, 0) + " to " + number(info.minimum + info.span, 0) + " " + info.unit;
+}

@@ -1,0 +1,176 @@
+#include "Render.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+
+#include "AudioFile.h"
+#include "Opcodes.h"
+#include "ParameterSettings.h"
+#include "ToolError.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+PluginLibrary loadLibrary(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        throw ToolError("cannot load plug-in " + path + ": no such file");
+    }
+    try {
+        return PluginLibrary(path);
+    } catch (const PluginLoadError& e) {
+        throw ToolError(e.what());
+    }
+}
+
+std::string decibelsFullScale(float peak) {
+    if (peak <= 0.0f) {
+        return "-inf dBFS";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%+.1f dBFS", 20.0 * std::log10(static_cast<double>(peak)));
+    return text;
+}
+
+}  // namespace
+
+std::string toolPluginPath() {
+    const char* fromEnvironment = std::getenv("BREVANDER_PLUGIN");
+    if (fromEnvironment != nullptr && *fromEnvironment != 0) {
+        return fromEnvironment;
+    }
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        const std::filesystem::path beside = self.parent_path() / "Brevander.so";
+        if (std::filesystem::is_regular_file(beside, ec)) {
+            return beside.string();
+        }
+    }
+    return defaultPluginPath();
+}
+
+StereoEffect::StereoEffect(const std::string& pluginPath)
+    : library_(loadLibrary(pluginPath)), host_(), instance_(library_, host_) {
+    const AEffect& record = instance_.record();
+    if (record.magic != kEffectMagic) {
+        throw ToolError(pluginPath + " is not a VST 2 effect: its record lacks the effect mark");
+    }
+    if (record.numInputs != 2 || record.numOutputs != 2) {
+        throw ToolError(pluginPath + " has " + std::to_string(record.numInputs) + " inputs and " +
+                        std::to_string(record.numOutputs) + " outputs; the tool needs a stereo effect with 2 and 2");
+    }
+    if ((record.flags & effFlagsCanReplacing) == 0) {
+        throw ToolError(pluginPath + " cannot process replacing its output, which the tool needs");
+    }
+}
+
+void requestRenderStop() { stopRequested = 1; }
+
+RenderSummary renderFile(const RenderRequest& request, const RenderProgress& progress) {
+    if (request.blockFrames < 1 || request.blockFrames > 1 << 20) {
+        throw ToolError("--block needs a frame count from 1 to 1048576", 2);
+    }
+    AudioReader reader(request.inputPath);
+    const AudioFileInfo& in = reader.info();
+    if (in.channels < 1 || in.channels > 2) {
+        throw ToolError(request.inputPath + " has " + std::to_string(in.channels) +
+                        " channels; the tool processes mono or stereo files");
+    }
+    if (in.sampleRateHz <= 0) {
+        throw ToolError(request.inputPath + " has no usable sample rate");
+    }
+
+    StereoEffect effect(request.pluginPath.empty() ? toolPluginPath() : request.pluginPath);
+    PluginInstance& plugin = effect.instance();
+    const ParameterCatalogue catalogue = ParameterCatalogue::of(plugin);
+    std::vector<ParameterAssignment> assignments;
+    for (const std::string& s : request.settings) {
+        assignments.push_back(parseSetting(s, catalogue));
+    }
+    for (const std::string& s : request.normalisedSettings) {
+        assignments.push_back(parseNormalisedSetting(s, catalogue));
+    }
+
+    // A mono file is a centred source: both inputs get it, and the output is stereo.
+    constexpr int kOutputChannels = 2;
+    const int format = outputFormat(request.format, in.format, kOutputChannels, in.sampleRateHz);
+    const bool clips = isIntegerFormat(format);
+
+    plugin.setSampleRate(static_cast<float>(in.sampleRateHz));
+    plugin.setBlockSize(request.blockFrames);
+    plugin.setMainsOn(true);
+    applySettings(plugin, assignments);
+
+    AudioWriter writer(request.outputPath, format, kOutputChannels, in.sampleRateHz);
+    const auto frames = static_cast<std::size_t>(request.blockFrames);
+    std::vector<float> interleavedIn(frames * static_cast<std::size_t>(in.channels));
+    std::vector<float> interleavedOut(frames * kOutputChannels);
+    std::vector<float> left(frames), right(frames), outLeft(frames), outRight(frames);
+    float* inputs[2] = {left.data(), right.data()};
+    float* outputs[2] = {outLeft.data(), outRight.data()};
+
+    RenderSummary summary;
+    summary.sampleRateHz = in.sampleRateHz;
+    summary.inputChannels = in.channels;
+    summary.outputFormat = format;
+    const auto started = std::chrono::steady_clock::now();
+    stopRequested = 0;
+    for (;;) {
+        if (stopRequested != 0) {
+            throw ToolError("interrupted; no output written", 130);
+        }
+        const std::int64_t got = reader.read(interleavedIn.data(), request.blockFrames);
+        if (got == 0) {
+            break;
+        }
+        const auto n = static_cast<std::size_t>(got);
+        for (std::size_t i = 0; i < n; ++i) {
+            left[i] = interleavedIn[i * static_cast<std::size_t>(in.channels)];
+            right[i] = in.channels == 2 ? interleavedIn[i * 2 + 1] : left[i];
+            summary.peakIn = std::max({summary.peakIn, std::fabs(left[i]), std::fabs(right[i])});
+        }
+        plugin.processReplacing(inputs, outputs, static_cast<VstInt32>(got));
+        for (std::size_t i = 0; i < n; ++i) {
+            for (int c = 0; c < kOutputChannels; ++c) {
+                float sample = c == 0 ? outLeft[i] : outRight[i];
+                summary.peakOut = std::max(summary.peakOut, std::fabs(sample));
+                if (clips && !(std::fabs(sample) <= 1.0f)) {
+                    sample = std::isnan(sample) ? 0.0f : std::clamp(sample, -1.0f, 1.0f);
+                    ++summary.clippedSamples;
+                }
+                interleavedOut[i * kOutputChannels + static_cast<std::size_t>(c)] = sample;
+            }
+        }
+        writer.write(interleavedOut.data(), got);
+        summary.frames += got;
+        if (progress && in.frames > 0) {
+            progress(std::min(1.0, static_cast<double>(summary.frames) / static_cast<double>(in.frames)));
+        }
+    }
+    plugin.setMainsOn(false);
+    writer.commit();
+    summary.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    summary.audioSeconds = static_cast<double>(summary.frames) / in.sampleRateHz;
+    return summary;
+}
+
+std::string summaryLine(const RenderRequest& request, const RenderSummary& summary) {
+    char text[512];
+    const double speed = summary.wallSeconds > 0.0 ? summary.audioSeconds / summary.wallSeconds : 0.0;
+    const std::string clipping =
+        summary.clippedSamples == 0 ? "no clipping" : std::to_string(summary.clippedSamples) + " samples clipped";
+    std::snprintf(
+        text, sizeof text, "%s -> %s: %lld frames, %.2f s at %d Hz%s, %.0fx real time, peak in %s, out %s, %s",
+        request.inputPath.c_str(), request.outputPath.c_str(), static_cast<long long>(summary.frames),
+        summary.audioSeconds, summary.sampleRateHz, summary.inputChannels == 1 ? " (mono in)" : "", speed,
+        decibelsFullScale(summary.peakIn).c_str(), decibelsFullScale(summary.peakOut).c_str(), clipping.c_str());
+    return std::string(text) + " (" + describeFormat(summary.outputFormat) + ")";
+}

@@ -1,0 +1,63 @@
+// Rendering an audio file through a plug-in file, block by block, as a host does:
+// announce the rate and block size, switch the effect on, set the parameters,
+// process, switch it off.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "PluginInstance.h"
+
+struct RenderRequest {
+    std::string inputPath;
+    std::string outputPath;
+    std::string pluginPath;  // empty: the Brevander file beside the tool
+    int blockFrames = 512;
+    std::string format;                           // --format; empty keeps the input's
+    std::vector<std::string> settings;            // --set NAME=VALUE, in the order given
+    std::vector<std::string> normalisedSettings;  // --param INDEX=X, after the --set ones
+};
+
+struct RenderSummary {
+    std::int64_t frames = 0;
+    int sampleRateHz = 0;
+    int inputChannels = 0;
+    double audioSeconds = 0.0;
+    double wallSeconds = 0.0;
+    float peakIn = 0.0f;   // largest magnitude, full scale 1
+    float peakOut = 0.0f;  // before any clipping
+    std::int64_t clippedSamples = 0;
+    int outputFormat = 0;
+};
+
+// The plug-in file the tool loads when none is named: BREVANDER_PLUGIN, else the
+// Brevander file beside the tool, else the one this build made.
+std::string toolPluginPath();
+
+// A loaded effect file with one instance, checked to be an effect with two inputs
+// and two outputs that processes in place of its output. Throws ToolError.
+class StereoEffect {
+public:
+    explicit StereoEffect(const std::string& pluginPath);
+    PluginInstance& instance() { return instance_; }
+
+private:
+    PluginLibrary library_;
+    Host host_;
+    PluginInstance instance_;
+};
+
+// Called with the fraction done, from 0 to 1, after each block.
+using RenderProgress = std::function<void(double)>;
+
+// Throws ToolError; on any failure no file is left at the output path.
+RenderSummary renderFile(const RenderRequest& request, const RenderProgress& progress = {});
+
+// Asks a render in progress to stop at its next block (from a signal handler too);
+// it then fails with exit status 130.
+void requestRenderStop();
+
+// "in.wav -> out.wav: 264600 frames, 6.00 s at 44100 Hz, 380x real time, ..."
+std::string summaryLine(const RenderRequest& request, const RenderSummary& summary);

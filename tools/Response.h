@@ -1,0 +1,48 @@
+// The effect's response, measured through a loaded plug-in instance: the sum path
+// from a common-mode impulse (L = R) and the difference path from a differential
+// impulse (L = -R), both as complex gains at chosen frequencies.
+#pragma once
+
+#include <complex>
+#include <string>
+#include <vector>
+
+class PluginInstance;
+
+struct ResponsePoint {
+    double frequencyHz;
+    std::complex<double> sum;         // output sum over input sum
+    std::complex<double> difference;  // output difference over input difference
+};
+
+// `count` frequencies spaced evenly on a log scale from `fromHz` to `toHz`, both included
+// exactly; one gives `fromHz`, fewer than one none. Throws std::invalid_argument unless
+// 0 < fromHz <= toHz, both finite.
+std::vector<double> logFrequencies(double fromHz, double toHz, int count);
+
+// Measures both paths: switches the instance off (clearing its states), announces
+// `sampleRateHz`, and sends each impulse, followed by silence, to the instance
+// switched on, switching it off again after each. The responses run for at least the
+// power of two at or above two seconds, and on until they have decayed below 1e-12;
+// their transforms are evaluated directly at each frequency, in double precision.
+// Parameters are whatever the instance holds, and it keeps them; it is left switched
+// off, at the new rate. Throws std::invalid_argument for a rate that is not positive
+// or a frequency that is not finite, and std::runtime_error when a response does not
+// decay within 60 s (settings outside the parameter ranges can make it unstable).
+std::vector<ResponsePoint> measureResponse(PluginInstance& effect, float sampleRateHz,
+                                           const std::vector<double>& frequenciesHz);
+
+// CSV with one row per point: frequency in Hz, then magnitude in dB and phase in
+// degrees of each path, then the phase difference (sum minus difference) in degrees.
+// Columns: frequency_hz,sum_db,sum_phase_deg,difference_db,difference_phase_deg,
+// phase_difference_deg. Phases lie in (-180, 180] as written (six decimals); an exact
+// zero has phase 0 and -200 dB. Throws std::invalid_argument for a point that is not
+// finite and std::runtime_error("cannot write PATH") when the file cannot be written.
+void writeResponseCsv(const std::string& path, const std::vector<ResponsePoint>& points);
+
+// Draws the plot (PNG) from such a CSV with the plotting script (tools/plot_response.py,
+// or the file the environment variable BREVANDER_PLOT_SCRIPT names), run by the
+// build's python3 with MPLBACKEND=Agg and its arguments passed as they are, with no
+// shell. Throws std::runtime_error with a one-line message, ending with the script's
+// last line on stderr, when python cannot be run or the script fails.
+void plotResponse(const std::string& csvPath, const std::string& pngPath, const std::string& title);
