@@ -2,12 +2,16 @@
 
 #include "CornerAngle.h"
 
-void AllPass1::design(float sampleRateHz, float cornerHz) {
+bool AllPass1::design(float sampleRateHz, float cornerHz) {
     const CornerAngle angle = cornerAngle(sampleRateHz, cornerHz);
     const double cs = angle.cs;
     const double sn = angle.sn;
     const double kQuotientLimit = static_cast<double>(0.001f);
     Coefficients c;
     c.coeff = cs < kQuotientLimit ? single(cs * -0.5) : single((sn - 1.0) / cs);
-    coefficients = c;
+    if (!c.isStable()) {
+        return false;
+    }
+    coefficients.storeRelaxed(c);
+    return true;
 }

@@ -4,7 +4,7 @@
 
 #include "CornerAngle.h"
 
-void BassShelf::design(float sampleRateHz, float cornerHz, float gain, float referenceGain) {
+bool BassShelf::design(float sampleRateHz, float cornerHz, float gain, float referenceGain) {
     const CornerAngle angle = cornerAngle(sampleRateHz, cornerHz);
     const double cs = angle.cs;
     const double sn = angle.sn;
@@ -21,5 +21,9 @@ void BassShelf::design(float sampleRateHz, float cornerHz, float gain, float ref
     c.c0 = std::fabs(static_cast<double>(single(cs - k))) < kQuotientLimit ? 0.0f : single((cs * k + m) / (cs - k));
     c.c1 = std::fabs(static_cast<double>(single(cs + k))) < kQuotientLimit ? 0.0f : single((m - cs * k) / (cs + k));
     c.outGain = single(gain * (c.c1 + 1.0) / (c.c0 + 1.0));
-    coefficients = c;
+    if (!c.isStable()) {
+        return false;
+    }
+    coefficients.storeRelaxed(c);
+    return true;
 }

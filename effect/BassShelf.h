@@ -4,6 +4,8 @@
 
 #include <complex>
 
+#include "RelaxedFloat.h"
+#include "SectionSafety.h"
 #include "SinglePrecision.h"
 
 struct BassShelf {
@@ -11,9 +13,20 @@ struct BassShelf {
         float c0 = 0.0f;
         float c1 = 0.0f;
         float outGain = 0.0f;
+
+        // The pole, at -c1, strictly inside the unit circle.
+        bool isStable() const { return allFinite({c0, c1, outGain}) && std::fabs(c1) < 1.0f; }
+        Coefficients loadRelaxed() const { return {::loadRelaxed(c0), ::loadRelaxed(c1), ::loadRelaxed(outGain)}; }
+        void storeRelaxed(const Coefficients& c) {
+            ::storeRelaxed(c0, c.c0);
+            ::storeRelaxed(c1, c.c1);
+            ::storeRelaxed(outGain, c.outGain);
+        }
     };
     struct State {
         float state = 0.0f;  // w of the previous sample
+
+        bool isSane() const { return isSaneState(state); }
     };
 
     Coefficients coefficients;
@@ -22,8 +35,10 @@ struct BassShelf {
     // Gain `gain` at DC, -referenceGain at Nyquist, sqrt(gain * referenceGain) and
     // -90 degrees at the corner; with gain equal to referenceGain it is the
     // first-order all-pass of the same corner, scaled. gain: linear, 0.5 to 2.0.
-    // Touches the coefficients only.
-    void design(float sampleRateHz, float cornerHz, float gain, float referenceGain);
+    // Touches the coefficients only, and only when the design is finite and stable
+    // (one from a gain of 0 or less, a corner at or past Nyquist, or non-finite values is not): answers whether it took
+    // the design.
+    bool design(float sampleRateHz, float cornerHz, float gain, float referenceGain);
 
     void clear() { state = {}; }
 

@@ -2,7 +2,7 @@
 
 #include "CornerAngle.h"
 
-void Biquad::designHighPass(float sampleRateHz, float cutoffHz) {
+bool Biquad::designHighPass(float sampleRateHz, float cutoffHz) {
     const float q = 0.5f;
     const CornerAngle angle = cornerAngle(sampleRateHz, cutoffHz);
     const double cs = angle.cs;
@@ -21,5 +21,9 @@ void Biquad::designHighPass(float sampleRateHz, float cutoffHz) {
     c.b1 = single(static_cast<double>(c.b1) / c.a0);
     c.b2 = single(-(cs + 1.0) / 2.0);
     c.b2 = single(static_cast<double>(c.b2) / c.a0);
-    coefficients = c;
+    if (!c.isStable()) {
+        return false;
+    }
+    coefficients.storeRelaxed(c);
+    return true;
 }

@@ -4,6 +4,8 @@
 
 #include <complex>
 
+#include "RelaxedFloat.h"
+#include "SectionSafety.h"
 #include "SinglePrecision.h"
 
 struct Biquad {
@@ -14,10 +16,29 @@ struct Biquad {
         float b0 = 1.0f;
         float b1 = 0.0f;
         float b2 = 0.0f;
+
+        // Both poles strictly inside the unit circle: |a2| < 1 and |a1| < 1 + a2.
+        bool isStable() const {
+            return allFinite({a0, a1, a2, b0, b1, b2}) && std::fabs(a2) < 1.0f && std::fabs(a1) < 1.0f + a2;
+        }
+        Coefficients loadRelaxed() const {
+            return {::loadRelaxed(a0), ::loadRelaxed(a1), ::loadRelaxed(a2),
+                    ::loadRelaxed(b0), ::loadRelaxed(b1), ::loadRelaxed(b2)};
+        }
+        void storeRelaxed(const Coefficients& c) {
+            ::storeRelaxed(a0, c.a0);
+            ::storeRelaxed(a1, c.a1);
+            ::storeRelaxed(a2, c.a2);
+            ::storeRelaxed(b0, c.b0);
+            ::storeRelaxed(b1, c.b1);
+            ::storeRelaxed(b2, c.b2);
+        }
     };
     struct State {
         float state1 = 0.0f;  // w of the previous sample
         float state2 = 0.0f;  // w of the sample before that
+
+        bool isSane() const { return isSaneState(state1) && isSaneState(state2); }
     };
 
     Coefficients coefficients;
@@ -26,8 +47,10 @@ struct Biquad {
     // Second-order high-pass with Q = 0.5 and inverted polarity: its denominator is
     // the square of the first-order all-pass's for the same corner, so its phase is
     // that all-pass's at every frequency. Gain 0.5 at the corner, -1 at Nyquist.
-    // Touches the coefficients only.
-    void designHighPass(float sampleRateHz, float cutoffHz);
+    // Touches the coefficients only, and only when the design is finite and stable
+    // (a corner at or past Nyquist, or a non-finite rate or corner, is not): answers
+    // whether it took the design.
+    bool designHighPass(float sampleRateHz, float cutoffHz);
 
     void clear() { state = {}; }
 

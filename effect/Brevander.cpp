@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "RelaxedFloat.h"
 #include "TextConversions.h"
 
 namespace {
@@ -12,6 +13,21 @@ namespace {
 constexpr float kSumDifferenceScale = 0.70710677f;
 
 bool isOn(float switchValue) { return static_cast<double>(switchValue) > 0.5; }
+
+template <class Coefficients>
+void takeIfStable(Coefficients& running, const Coefficients& published) {
+    const Coefficients candidate = published.loadRelaxed();
+    if (candidate.isStable()) {
+        running = candidate;
+    }
+}
+
+// A state that went non-finite (or ran away) is cleared once the block is done, so
+// one bad sample from upstream costs at most the rest of its block.
+template <class Section>
+void keepSaneState(Section& section, const Section& worked) {
+    section.state = worked.state.isSane() ? worked.state : typename Section::State{};
+}
 }  // namespace
 
 AudioEffect* createEffectInstance(audioMasterCallback hostCallback) {
@@ -33,7 +49,8 @@ Brevander::Brevander(audioMasterCallback hostCallback)
       vlfAllPass(),
       spacingFilter(),
       bassShelf(),
-      bassAllPass() {
+      bassAllPass(),
+      running() {
     setNumInputs(2);
     setNumOutputs(2);
     setUniqueID(fourCharCode('B', 'r', 'v', 'd'));
@@ -50,14 +67,19 @@ Brevander::Brevander(audioMasterCallback hostCallback)
 
     sampleRate = getSampleRate();
     designAllSections();
+    running = {vlfHighPass.coefficients, vlfAllPass.coefficients, spacingFilter.coefficients, bassShelf.coefficients,
+               bassAllPass.coefficients};
 }
 
 void Brevander::designAllSections() {
-    vlfHighPass.designHighPass(sampleRate, vlfCutOff);
-    vlfAllPass.design(sampleRate, vlfCutOff);
-    spacingFilter.design(sampleRate, micSpacing, lfWidth);
-    bassShelf.design(sampleRate, midBassCutFc, midBassCutGain, 1.0f);
-    bassAllPass.design(sampleRate, midBassCutFc);
+    const float rateHz = loadRelaxed(sampleRate);
+    const float vlfHz = loadRelaxed(vlfCutOff);
+    const float fcHz = loadRelaxed(midBassCutFc);
+    vlfHighPass.designHighPass(rateHz, vlfHz);
+    vlfAllPass.design(rateHz, vlfHz);
+    spacingFilter.design(rateHz, loadRelaxed(micSpacing), loadRelaxed(lfWidth));
+    bassShelf.design(rateHz, fcHz, loadRelaxed(midBassCutGain), 1.0f);
+    bassAllPass.design(rateHz, fcHz);
 }
 
 bool Brevander::isUsableSampleRate(float sampleRateHz) { return std::isfinite(sampleRateHz) && sampleRateHz > 0.0f; }
@@ -67,7 +89,7 @@ void Brevander::setSampleRate(float sampleRateHz) {
     // Hosts often announce the rate after restoring the parameters, so waiting for the
     // next parameter change would leave every corner scaled by the ratio of the rates.
     if (isUsableSampleRate(sampleRateHz)) {
-        sampleRate = sampleRateHz;
+        storeRelaxed(sampleRate, sampleRateHz);
         designAllSections();
     }
 }
@@ -80,7 +102,27 @@ void Brevander::suspend() {
     bassAllPass.clear();
 }
 
+void Brevander::takeStableCoefficients() {
+    takeIfStable(running.vlfHighPass, vlfHighPass.coefficients);
+    takeIfStable(running.vlfAllPass, vlfAllPass.coefficients);
+    takeIfStable(running.spacingFilter, spacingFilter.coefficients);
+    takeIfStable(running.bassShelf, bassShelf.coefficients);
+    takeIfStable(running.bassAllPass, bassAllPass.coefficients);
+}
+
 void Brevander::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    if (sampleFrames <= 0) {
+        return;
+    }
+    // The block works on local copies, which the compiler can keep in registers; a
+    // parameter thread only ever writes the members.
+    takeStableCoefficients();
+    Biquad vlfHp{running.vlfHighPass, vlfHighPass.state};
+    AllPass1 vlfAp{running.vlfAllPass, vlfAllPass.state};
+    SpacingFilter spacing{running.spacingFilter, spacingFilter.state};
+    BassShelf shelf{running.bassShelf, bassShelf.state};
+    AllPass1 bassAp{running.bassAllPass, bassAllPass.state};
+
     const double k = kSumDifferenceScale;
     const float* inLeft = inputs[0];
     const float* inRight = inputs[1];
@@ -94,19 +136,24 @@ void Brevander::processReplacing(float** inputs, float** outputs, VstInt32 sampl
         float dif = single((left - right) * k);
 
         // The switches are read afresh for every frame: a host may move them while this runs.
-        if (isOn(enableDifVlf)) {
-            sum = vlfHighPass.processSample(sum);
-            dif = vlfAllPass.processSample(dif);
+        if (isOn(loadRelaxed(enableDifVlf))) {
+            sum = vlfHp.processSample(sum);
+            dif = vlfAp.processSample(dif);
         }
-        dif = spacingFilter.processSample(dif);
-        if (isOn(enableSumShelf)) {
-            sum = bassShelf.processSample(sum);
-            dif = bassAllPass.processSample(dif);
+        dif = spacing.processSample(dif);
+        if (isOn(loadRelaxed(enableSumShelf))) {
+            sum = shelf.processSample(sum);
+            dif = bassAp.processSample(dif);
         }
 
         outLeft[i] = single((static_cast<double>(sum) + dif) * k);
         outRight[i] = single((static_cast<double>(sum) - dif) * k);
     }
+    keepSaneState(vlfHighPass, vlfHp);
+    keepSaneState(vlfAllPass, vlfAp);
+    keepSaneState(spacingFilter, spacing);
+    keepSaneState(bassShelf, shelf);
+    keepSaneState(bassAllPass, bassAp);
 }
 
 float& Brevander::storedValue(ParameterIndex index) {
@@ -123,30 +170,33 @@ void Brevander::setParameter(VstInt32 index, float value) {
     // cannot be designed for is never taken.
     const float announcedRate = getSampleRate();
     if (isUsableSampleRate(announcedRate)) {
-        sampleRate = announcedRate;
+        storeRelaxed(sampleRate, announcedRate);
     }
     if (index < 0 || index >= kNumParams) {
         return;
     }
     const auto parameter = static_cast<ParameterIndex>(index);
-    storedValue(parameter) = toStored(kParameterTable[parameter], value);
+    storeRelaxed(storedValue(parameter), toStored(kParameterTable[parameter], value));
 
-    // Each change redesigns only the sections it feeds, reading the values back from the members.
+    // Each change redesigns only the sections it feeds, reading the values back from
+    // the members. A design that would be unstable or non-finite is not taken: the
+    // section keeps its last good coefficients, while the value reads back as set.
+    const float rateHz = loadRelaxed(sampleRate);
     switch (parameter) {
         case kVlfCutOff:
-            vlfHighPass.designHighPass(sampleRate, vlfCutOff);
-            vlfAllPass.design(sampleRate, vlfCutOff);
+            vlfHighPass.designHighPass(rateHz, loadRelaxed(vlfCutOff));
+            vlfAllPass.design(rateHz, loadRelaxed(vlfCutOff));
             break;
         case kLfWidth:
         case kMicSpacing:
-            spacingFilter.design(sampleRate, micSpacing, lfWidth);
+            spacingFilter.design(rateHz, loadRelaxed(micSpacing), loadRelaxed(lfWidth));
             break;
         case kMidBassCutGain:
-            bassShelf.design(sampleRate, midBassCutFc, midBassCutGain, 1.0f);
+            bassShelf.design(rateHz, loadRelaxed(midBassCutFc), loadRelaxed(midBassCutGain), 1.0f);
             break;
         case kMidBassCutFc:
-            bassShelf.design(sampleRate, midBassCutFc, midBassCutGain, 1.0f);
-            bassAllPass.design(sampleRate, midBassCutFc);
+            bassShelf.design(rateHz, loadRelaxed(midBassCutFc), loadRelaxed(midBassCutGain), 1.0f);
+            bassAllPass.design(rateHz, loadRelaxed(midBassCutFc));
             break;
         case kEnableDifVlf:
         case kEnableSumShelf:
@@ -160,7 +210,7 @@ float Brevander::getParameter(VstInt32 index) {
         return 0.0f;
     }
     const auto parameter = static_cast<ParameterIndex>(index);
-    return toNormalised(kParameterTable[parameter], storedValue(parameter));
+    return toNormalised(kParameterTable[parameter], loadRelaxed(storedValue(parameter)));
 }
 
 void Brevander::getParameterName(VstInt32 index, char* text) {
@@ -182,7 +232,7 @@ void Brevander::getParameterDisplay(VstInt32 index, char* text) {
     // Hosts show four characters of the eight-character rendering.
     constexpr VstInt32 kDisplayLength = 4;
     const auto parameter = static_cast<ParameterIndex>(index);
-    const float value = storedValue(parameter);
+    const float value = loadRelaxed(storedValue(parameter));
     switch (kParameterTable[parameter].display) {
         case ParameterDisplay::onOff:
             std::strcpy(text, isOn(value) ? "On" : "Off");

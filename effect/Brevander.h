@@ -54,4 +54,19 @@ protected:
     SpacingFilter spacingFilter;  // on the difference, always in the path
     BassShelf bassShelf;          // on the sum
     AllPass1 bassAllPass;         // on the difference, paired with bassShelf
+
+private:
+    // The coefficients the audio thread last took from the sections. A redesign on
+    // another thread may be caught half written; such a mix is used only when it is
+    // stable itself, otherwise the block runs on these.
+    struct RunningCoefficients {
+        Biquad::Coefficients vlfHighPass;
+        AllPass1::Coefficients vlfAllPass;
+        SpacingFilter::Coefficients spacingFilter;
+        BassShelf::Coefficients bassShelf;
+        AllPass1::Coefficients bassAllPass;
+    };
+    void takeStableCoefficients();
+
+    RunningCoefficients running;
 };

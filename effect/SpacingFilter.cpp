@@ -1,6 +1,6 @@
 #include "SpacingFilter.h"
 
-void SpacingFilter::design(float sampleRateHz, float spacingCm, float widthPercent) {
+bool SpacingFilter::design(float sampleRateHz, float spacingCm, float widthPercent) {
     constexpr double kPi = 3.141592653589793;
     const float speedOfSound = 342.0f;  // m/s
     const float a = single(sampleRateHz * 2.0);
@@ -10,5 +10,9 @@ void SpacingFilter::design(float sampleRateHz, float spacingCm, float widthPerce
     c.b0 = single(static_cast<double>(a) * g);
     c.b1 = -c.b0;
     c.a1 = single(-(static_cast<double>(a) - b) * g);
-    coefficients = c;
+    if (!c.isStable()) {
+        return false;
+    }
+    coefficients.storeRelaxed(c);
+    return true;
 }

@@ -4,6 +4,8 @@
 
 #include <complex>
 
+#include "RelaxedFloat.h"
+#include "SectionSafety.h"
 #include "SinglePrecision.h"
 
 struct SpacingFilter {
@@ -11,9 +13,23 @@ struct SpacingFilter {
         float a1 = 0.0f;
         float b0 = 1.0f;
         float b1 = 0.0f;
+
+        // The pole, at -a1, strictly inside the unit circle; or on it at z = 1 where
+        // the zero at DC cancels it (a width of 0 % leaves the difference flat).
+        bool isStable() const {
+            return allFinite({a1, b0, b1}) && (std::fabs(a1) < 1.0f || (a1 == -1.0f && b1 == -b0));
+        }
+        Coefficients loadRelaxed() const { return {::loadRelaxed(a1), ::loadRelaxed(b0), ::loadRelaxed(b1)}; }
+        void storeRelaxed(const Coefficients& c) {
+            ::storeRelaxed(a1, c.a1);
+            ::storeRelaxed(b0, c.b0);
+            ::storeRelaxed(b1, c.b1);
+        }
     };
     struct State {
         float state = 0.0f;  // w of the previous sample
+
+        bool isSane() const { return isSaneState(state); }
     };
 
     Coefficients coefficients;
@@ -22,8 +38,10 @@ struct SpacingFilter {
     // The bilinear transform, without pre-warping, of s / (s + B), where the corner
     //   B = (widthPercent / 100 * 342 m/s) / (spacingCm / 100 * pi)   rad/s.
     // spacingCm: 1 to 51; widthPercent: 0 to 200 (0 gives a flat response).
-    // Touches the coefficients only.
-    void design(float sampleRateHz, float spacingCm, float widthPercent);
+    // Touches the coefficients only, and only when the design is finite and stable
+    // (one from a spacing of 0 or less, a negative width, or non-finite values is not): answers whether it took the
+    // design.
+    bool design(float sampleRateHz, float spacingCm, float widthPercent);
 
     void clear() { state = {}; }
 
