@@ -1,12 +1,15 @@
 # The entry points: `make demo` builds everything and runs the tool's demo (a
 # synthesised spaced-pair scene through the plug-in, into demo/); `make test`
 # builds the Linux, 32-bit Windows and 64-bit Windows plug-in files and runs
-# every test against each (the Windows ones under Wine);
+# every test against each (the Windows ones under Wine), then a bounded run of
+# the host-calls fuzzer;
 # `make dist` packages the three files. Each installs what it needs first.
 PLATFORMS := linux win32 win64
+# Test-only builds beside the platforms: the host-calls fuzzer (clang).
+CHECKS := fuzz
 MAKEFLAGS += --no-print-directory
 
-.PHONY: deps deps-windows build demo test dist golden clean $(addprefix build-,$(PLATFORMS)) $(addprefix test-,$(PLATFORMS))
+.PHONY: deps deps-windows deps-fuzz build demo test dist golden clean $(addprefix build-,$(PLATFORMS) $(CHECKS)) $(addprefix test-,$(PLATFORMS) $(CHECKS))
 
 deps:
 	@scripts/install-deps.sh core
@@ -14,21 +17,25 @@ deps:
 deps-windows:
 	@scripts/install-deps.sh core windows
 
+deps-fuzz:
+	@scripts/install-deps.sh core fuzz
+
 build: build-linux
 
 build-linux: deps
 build-win32 build-win64: deps-windows
-$(addprefix build-,$(PLATFORMS)): build-%:
+build-fuzz: deps-fuzz
+$(addprefix build-,$(PLATFORMS) $(CHECKS)): build-%:
 	cmake --preset $* >/dev/null
 	cmake --build --preset $*
 
-$(addprefix test-,$(PLATFORMS)): test-%: build-%
+$(addprefix test-,$(PLATFORMS) $(CHECKS)): test-%: build-%
 	ctest --preset $*
 
 demo: build-linux
 	build/linux/brevander demo --out-dir demo
 
-test: $(addprefix test-,$(PLATFORMS))
+test: $(addprefix test-,$(PLATFORMS) $(CHECKS))
 
 dist: $(addprefix build-,$(PLATFORMS))
 	scripts/make-dist.sh

@@ -176,7 +176,7 @@ void Brevander::setParameter(VstInt32 index, float value) {
         return;
     }
     const auto parameter = static_cast<ParameterIndex>(index);
-    storeRelaxed(storedValue(parameter), toStored(kParameterTable[parameter], value));
+    storeRelaxed(storedValue(parameter), toStored(kParameterTable[static_cast<std::size_t>(parameter)], value));
 
     // Each change redesigns only the sections it feeds, reading the values back from
     // the members. A design that would be unstable or non-finite is not taken: the
@@ -210,7 +210,7 @@ float Brevander::getParameter(VstInt32 index) {
         return 0.0f;
     }
     const auto parameter = static_cast<ParameterIndex>(index);
-    return toNormalised(kParameterTable[parameter], loadRelaxed(storedValue(parameter)));
+    return toNormalised(kParameterTable[static_cast<std::size_t>(parameter)], loadRelaxed(storedValue(parameter)));
 }
 
 void Brevander::getParameterName(VstInt32 index, char* text) {
@@ -233,7 +233,7 @@ void Brevander::getParameterDisplay(VstInt32 index, char* text) {
     constexpr VstInt32 kDisplayLength = 4;
     const auto parameter = static_cast<ParameterIndex>(index);
     const float value = loadRelaxed(storedValue(parameter));
-    switch (kParameterTable[parameter].display) {
+    switch (kParameterTable[static_cast<std::size_t>(parameter)].display) {
         case ParameterDisplay::onOff:
             std::strcpy(text, isOn(value) ? "On" : "Off");
             break;

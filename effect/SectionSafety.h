@@ -5,10 +5,14 @@
 #include <cmath>
 #include <initializer_list>
 
-// Far beyond any state that bounded audio produces (inputs up to 1e6, the largest
-// gain a stable design can have); a state past it came from non-finite or absurd
-// input and is cleared rather than left to overflow.
-inline constexpr float kStateLimit = 1e30f;
+// Past any state that bounded audio produces and low enough that nothing overflows
+// after it. Inputs up to 1e6 (120 dB over full scale) through the most extreme
+// stable high-pass (a DC gain near 1e15 for its state) reach about 1e21. A state of
+// 1e22 that such a high-pass amplifies in its transient (by about 1e7) and the
+// largest shelf gain (below 1e8) then shape still stays below the single-precision
+// limit of 3.4e38. A state past it came from non-finite or absurd input and is
+// cleared rather than left to overflow.
+inline constexpr float kStateLimit = 1e22f;
 
 inline bool allFinite(std::initializer_list<float> values) {
     for (const float v : values) {

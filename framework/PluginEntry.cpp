@@ -22,9 +22,10 @@ VST_EXPORT AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback audioMaster) {
     return effect->getAeffect();
 }
 
-#if !defined(_WIN32)
+#if !defined(_WIN32) && !defined(BREVANDER_NO_MAIN_ALIAS)
 // Older hosts look for `main`. It is the same function under a second name; on
-// Windows the module definition file gives it that name instead.
+// Windows the module definition file gives it that name instead. A program that
+// links the entry point in (the fuzzer) has a main of its own and leaves it out.
 VST_EXPORT AEffect* VSTCALLBACK vstPluginMainAlias(audioMasterCallback audioMaster) __asm__("main")
     __attribute__((alias("VSTPluginMain")));
 #endif

@@ -1,0 +1,79 @@
+// The audio path allocates nothing: this program replaces the global allocation
+// functions with counting ones and drives an instance, linked in, through its record.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "AudioEffect.h"
+
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+
+void* counted(std::size_t size) {
+    if (counting.load(std::memory_order_relaxed)) {
+        allocations.fetch_add(1, std::memory_order_relaxed);
+    }
+    void* p = std::malloc(size == 0 ? 1 : size);
+    if (p == nullptr) {
+        throw std::bad_alloc();
+    }
+    return p;
+}
+}  // namespace
+
+void* operator new(std::size_t size) { return counted(size); }
+void* operator new[](std::size_t size) { return counted(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return counted(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+VstIntPtr VSTCALLBACK host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    return opcode == 1 ? 2400 : 0;  // the version query
+}
+}  // namespace
+
+TEST(AudioPath, ProcessingAndParameterChangesAllocateNothing) {
+    AudioEffect* effect = createEffectInstance(host);
+    ASSERT_NE(effect, nullptr);
+    AEffect* record = effect->getAeffect();
+    constexpr VstInt32 kFrames = 256;
+    std::vector<float> left(kFrames, 0.25f), right(kFrames, -0.125f), outLeft(kFrames), outRight(kFrames);
+    float* inputs[2] = {left.data(), right.data()};
+    float* outputs[2] = {outLeft.data(), outRight.data()};
+    char text[64];
+
+    counting = true;
+    for (int block = 0; block < 2000; ++block) {
+        const VstInt32 index = block % 7;
+        record->setParameter(record, index, static_cast<float>(block % 11) / 10.0f);
+        record->dispatcher(record, 7, index, 0, text, 0.0f);  // the display text, as a host redraws it
+        record->processReplacing(record, inputs, outputs, kFrames);
+        record->processReplacing(record, inputs, inputs, block % 3);  // in place, and tiny blocks
+    }
+    counting = false;
+    EXPECT_EQ(allocations.load(), 0);
+    record->dispatcher(record, 1, 0, 0, nullptr, 0.0f);  // effClose
+}
+
+TEST(AudioPath, TheCounterSeesAllocations) {
+    counting = true;
+    const long before = allocations.load();
+    auto* p = new std::vector<int>(100);
+    counting = false;
+    delete p;
+    EXPECT_GE(allocations.load() - before, 2);
+}
