@@ -6,11 +6,10 @@
 #include <new>
 
 #include "RelaxedFloat.h"
+#include "StereoKernel.h"
 #include "TextConversions.h"
 
 namespace {
-// The single-precision value nearest 1/sqrt(2), used as it is: 2k^2 is 0.99999997, not 1.
-constexpr float kSumDifferenceScale = 0.70710677f;
 
 bool isOn(float switchValue) { return static_cast<double>(switchValue) > 0.5; }
 
@@ -117,43 +116,17 @@ void Brevander::processReplacing(float** inputs, float** outputs, VstInt32 sampl
     // The block works on local copies, which the compiler can keep in registers; a
     // parameter thread only ever writes the members.
     takeStableCoefficients();
-    Biquad vlfHp{running.vlfHighPass, vlfHighPass.state};
-    AllPass1 vlfAp{running.vlfAllPass, vlfAllPass.state};
-    SpacingFilter spacing{running.spacingFilter, spacingFilter.state};
-    BassShelf shelf{running.bassShelf, bassShelf.state};
-    AllPass1 bassAp{running.bassAllPass, bassAllPass.state};
-
-    const double k = kSumDifferenceScale;
-    const float* inLeft = inputs[0];
-    const float* inRight = inputs[1];
-    float* outLeft = outputs[0];
-    float* outRight = outputs[1];
-    for (VstInt32 i = 0; i < sampleFrames; ++i) {
-        // Both inputs are read before either output is written, so processing in place is safe.
-        const double left = inLeft[i];
-        const double right = inRight[i];
-        float sum = single((left + right) * k);
-        float dif = single((left - right) * k);
-
-        // The switches are read afresh for every frame: a host may move them while this runs.
-        if (isOn(loadRelaxed(enableDifVlf))) {
-            sum = vlfHp.processSample(sum);
-            dif = vlfAp.processSample(dif);
-        }
-        dif = spacing.processSample(dif);
-        if (isOn(loadRelaxed(enableSumShelf))) {
-            sum = shelf.processSample(sum);
-            dif = bassAp.processSample(dif);
-        }
-
-        outLeft[i] = single((static_cast<double>(sum) + dif) * k);
-        outRight[i] = single((static_cast<double>(sum) - dif) * k);
-    }
-    keepSaneState(vlfHighPass, vlfHp);
-    keepSaneState(vlfAllPass, vlfAp);
-    keepSaneState(spacingFilter, spacing);
-    keepSaneState(bassShelf, shelf);
-    keepSaneState(bassAllPass, bassAp);
+    StereoSections local{{running.vlfHighPass, vlfHighPass.state},
+                         {running.vlfAllPass, vlfAllPass.state},
+                         {running.spacingFilter, spacingFilter.state},
+                         {running.bassShelf, bassShelf.state},
+                         {running.bassAllPass, bassAllPass.state}};
+    processStereoBlock(local, enableDifVlf, enableSumShelf, inputs[0], inputs[1], outputs[0], outputs[1], sampleFrames);
+    keepSaneState(vlfHighPass, local.vlfHighPass);
+    keepSaneState(vlfAllPass, local.vlfAllPass);
+    keepSaneState(spacingFilter, local.spacingFilter);
+    keepSaneState(bassShelf, local.bassShelf);
+    keepSaneState(bassAllPass, local.bassAllPass);
 }
 
 float& Brevander::storedValue(ParameterIndex index) {
