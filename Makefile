@@ -9,7 +9,7 @@ PLATFORMS := linux win32 win64
 CHECKS := fuzz
 MAKEFLAGS += --no-print-directory
 
-.PHONY: deps deps-windows deps-fuzz build demo test dist golden clean $(addprefix build-,$(PLATFORMS) $(CHECKS)) $(addprefix test-,$(PLATFORMS) $(CHECKS))
+.PHONY: deps deps-windows deps-fuzz deps-bench build bench build-bench demo test dist golden clean $(addprefix build-,$(PLATFORMS) $(CHECKS)) $(addprefix test-,$(PLATFORMS) $(CHECKS))
 
 deps:
 	@scripts/install-deps.sh core
@@ -20,17 +20,25 @@ deps-windows:
 deps-fuzz:
 	@scripts/install-deps.sh core fuzz
 
+deps-bench:
+	@scripts/install-deps.sh core bench
+
 build: build-linux
 
 build-linux: deps
 build-win32 build-win64: deps-windows
 build-fuzz: deps-fuzz
-$(addprefix build-,$(PLATFORMS) $(CHECKS)): build-%:
+build-bench: deps-bench
+$(addprefix build-,$(PLATFORMS) $(CHECKS) bench): build-%:
 	cmake --preset $* >/dev/null
 	cmake --build --preset $*
 
 $(addprefix test-,$(PLATFORMS) $(CHECKS)): test-%: build-%
 	ctest --preset $*
+
+# The figures of BENCHMARKS.md; never part of the tests.
+bench: build-linux build-bench
+	bench/run-benchmarks.sh
 
 demo: build-linux
 	build/linux/brevander demo --out-dir demo

@@ -3,7 +3,8 @@
 #   install-deps.sh GROUP...
 # core: the Linux build and its tests; windows: the MinGW-w64 cross compilers and
 # Wine (32-bit Wine through i386 multiarch) for the Windows builds and their tests;
-# fuzz: clang and its libFuzzer and sanitizer runtimes.
+# fuzz: clang and its libFuzzer and sanitizer runtimes; bench: ffmpeg to compare
+# the renderer with, and bc.
 # Runs as root, or through sudo when that is available.
 set -euo pipefail
 
@@ -11,6 +12,7 @@ declare -A groups=(
   [core]="cmake make g++ g++-multilib binutils libgtest-dev libgmock-dev googletest libbenchmark-dev libsndfile1-dev python3 python3-matplotlib"
   [windows]="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64"
   [fuzz]="clang libclang-rt-14-dev"
+  [bench]="ffmpeg bc"
 )
 
 packages=()

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "AudioFile.h"
+#include "BackgroundWriter.h"
 #include "Opcodes.h"
 #include "ParameterSettings.h"
 #include "ToolError.h"
@@ -17,6 +18,8 @@
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
+
+constexpr std::size_t kChunkFrames = 16384;
 
 PluginLibrary loadLibrary(const std::string& path) {
     std::error_code ec;
@@ -109,13 +112,14 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
     plugin.setMainsOn(true);
     applySettings(plugin, assignments);
 
-    AudioWriter writer(request.outputPath, format, kOutputChannels, in.sampleRateHz);
-    const auto frames = static_cast<std::size_t>(request.blockFrames);
-    std::vector<float> interleavedIn(frames * static_cast<std::size_t>(in.channels));
-    std::vector<float> interleavedOut(frames * kOutputChannels);
-    std::vector<float> left(frames), right(frames), outLeft(frames), outRight(frames);
-    float* inputs[2] = {left.data(), right.data()};
-    float* outputs[2] = {outLeft.data(), outRight.data()};
+    // The file is read and written in chunks of whole blocks, far fewer calls into
+    // libsndfile than one per block; the plug-in still gets blocks of the size asked for.
+    const auto block = static_cast<std::size_t>(request.blockFrames);
+    const std::size_t chunk = block * std::max<std::size_t>(1, kChunkFrames / block);
+    const auto channels = static_cast<std::size_t>(in.channels);
+    BackgroundWriter writer(request.outputPath, format, kOutputChannels, in.sampleRateHz, chunk * kOutputChannels);
+    std::vector<float> interleavedIn(chunk * channels);
+    std::vector<float> left(chunk), right(chunk), outLeft(chunk), outRight(chunk);
 
     RenderSummary summary;
     summary.sampleRateHz = in.sampleRateHz;
@@ -127,30 +131,41 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
         if (stopRequested != 0) {
             throw ToolError("interrupted; no output written", 130);
         }
-        const std::int64_t got = reader.read(interleavedIn.data(), request.blockFrames);
-        if (got == 0) {
+        const auto n = static_cast<std::size_t>(reader.read(interleavedIn.data(), static_cast<std::int64_t>(chunk)));
+        if (n == 0) {
             break;
         }
-        const auto n = static_cast<std::size_t>(got);
+        float peakIn = summary.peakIn;
         for (std::size_t i = 0; i < n; ++i) {
-            left[i] = interleavedIn[i * static_cast<std::size_t>(in.channels)];
-            right[i] = in.channels == 2 ? interleavedIn[i * 2 + 1] : left[i];
-            summary.peakIn = std::max({summary.peakIn, std::fabs(left[i]), std::fabs(right[i])});
+            left[i] = interleavedIn[i * channels];
+            right[i] = interleavedIn[i * channels + channels - 1];
+            peakIn = std::max(peakIn, std::max(std::fabs(left[i]), std::fabs(right[i])));
         }
-        plugin.processReplacing(inputs, outputs, static_cast<VstInt32>(got));
+        summary.peakIn = peakIn;
+        for (std::size_t at = 0; at < n; at += block) {
+            float* inputs[2] = {left.data() + at, right.data() + at};
+            float* outputs[2] = {outLeft.data() + at, outRight.data() + at};
+            plugin.processReplacing(inputs, outputs, static_cast<VstInt32>(std::min(block, n - at)));
+        }
+        std::vector<float> interleavedOut = writer.take();
+        float peakOut = summary.peakOut;
         for (std::size_t i = 0; i < n; ++i) {
-            for (int c = 0; c < kOutputChannels; ++c) {
-                float sample = c == 0 ? outLeft[i] : outRight[i];
-                summary.peakOut = std::max(summary.peakOut, std::fabs(sample));
-                if (clips && !(std::fabs(sample) <= 1.0f)) {
+            interleavedOut[2 * i] = outLeft[i];
+            interleavedOut[2 * i + 1] = outRight[i];
+            peakOut = std::max(peakOut, std::max(std::fabs(outLeft[i]), std::fabs(outRight[i])));
+        }
+        summary.peakOut = peakOut;
+        if (clips) {
+            for (std::size_t j = 0; j < n * kOutputChannels; ++j) {
+                float& sample = interleavedOut[j];
+                if (!(std::fabs(sample) <= 1.0f)) {
                     sample = std::isnan(sample) ? 0.0f : std::clamp(sample, -1.0f, 1.0f);
                     ++summary.clippedSamples;
                 }
-                interleavedOut[i * kOutputChannels + static_cast<std::size_t>(c)] = sample;
             }
         }
-        writer.write(interleavedOut.data(), got);
-        summary.frames += got;
+        writer.write(std::move(interleavedOut), static_cast<std::int64_t>(n));
+        summary.frames += static_cast<std::int64_t>(n);
         if (progress && in.frames > 0) {
             progress(std::min(1.0, static_cast<double>(summary.frames) / static_cast<double>(in.frames)));
         }
