@@ -8,18 +8,18 @@
 #include <vector>
 
 #include "BrevanderProbe.h"
+#include "SeededNoise.h"
 
 namespace {
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInfinity = std::numeric_limits<float>::infinity();
 
 StereoBlock noise(std::size_t frames, std::uint32_t seed) {
+    SeededNoise random(seed);
     StereoBlock block(frames);
     for (std::size_t i = 0; i < frames; ++i) {
-        seed = seed * 1664525u + 1013904223u;
-        block.left[i] = static_cast<float>(static_cast<double>(seed >> 8) / 8388608.0 - 1.0);
-        seed = seed * 1664525u + 1013904223u;
-        block.right[i] = static_cast<float>(static_cast<double>(seed >> 8) / 8388608.0 - 1.0);
+        block.left[i] = random.bipolar();
+        block.right[i] = random.bipolar();
     }
     return block;
 }

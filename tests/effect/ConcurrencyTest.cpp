@@ -11,15 +11,11 @@
 
 #include "AudioEffect.h"
 #include "Opcodes.h"
+#include "SeededNoise.h"
 
 namespace {
 VstIntPtr VSTCALLBACK host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
     return opcode == 1 ? 2400 : 0;  // the version query
-}
-
-float randomUnit(std::uint32_t& state) {
-    state = state * 1664525u + 1013904223u;
-    return static_cast<float>(static_cast<double>(state >> 8) / 16777216.0);
 }
 }  // namespace
 
@@ -35,11 +31,11 @@ TEST(Concurrency, ProcessingWhileOtherThreadsSetAndReadParameters) {
         std::vector<float> left(kFrames), right(kFrames), outLeft(kFrames), outRight(kFrames);
         float* inputs[2] = {left.data(), right.data()};
         float* outputs[2] = {outLeft.data(), outRight.data()};
-        std::uint32_t seed = 1u;
+        SeededNoise random(1u);
         for (int block = 0; block < 3000; ++block) {
             for (VstInt32 i = 0; i < kFrames; ++i) {
-                left[static_cast<std::size_t>(i)] = 2.0f * randomUnit(seed) - 1.0f;
-                right[static_cast<std::size_t>(i)] = 2.0f * randomUnit(seed) - 1.0f;
+                left[static_cast<std::size_t>(i)] = random.bipolar();
+                right[static_cast<std::size_t>(i)] = random.bipolar();
             }
             record->processReplacing(record, inputs, outputs, kFrames);
             for (VstInt32 i = 0; i < kFrames; ++i) {
@@ -56,10 +52,10 @@ TEST(Concurrency, ProcessingWhileOtherThreadsSetAndReadParameters) {
     std::vector<std::thread> others;
     for (const float spread : {1.0f, 4.0f}) {
         others.emplace_back([&, spread] {
-            std::uint32_t seed = spread > 1.0f ? 7u : 3u;
+            SeededNoise random(spread > 1.0f ? 7u : 3u);
             while (!done) {
-                const auto index = static_cast<VstInt32>(randomUnit(seed) * 7.0f);
-                record->setParameter(record, index, spread * (randomUnit(seed) - 0.5f) + 0.5f);
+                const auto index = static_cast<VstInt32>(random.unit() * 7.0f);
+                record->setParameter(record, index, spread * (random.unit() - 0.5f) + 0.5f);
             }
         });
     }

@@ -7,21 +7,7 @@
 #include <vector>
 
 #include "BrevanderProbe.h"
-
-namespace {
-class Lcg {
-public:
-    explicit Lcg(std::uint32_t seed) : state_(seed) {}
-    // Uniform in [0, 1).
-    float unit() {
-        state_ = state_ * 1664525u + 1013904223u;
-        return static_cast<float>(static_cast<double>(state_ >> 8) / 16777216.0);
-    }
-
-private:
-    std::uint32_t state_;
-};
-}  // namespace
+#include "SeededNoise.h"
 
 TEST(Soak, AnHourOfRandomAutomationStaysFiniteBoundedAndNormal) {
     constexpr double kRateHz = 48000.0;
@@ -29,7 +15,7 @@ TEST(Soak, AnHourOfRandomAutomationStaysFiniteBoundedAndNormal) {
     constexpr auto kBlocks = static_cast<std::size_t>(3600.0 * kRateHz / kBlock);
     BrevanderProbe effect;
     effect.setSampleRate(static_cast<float>(kRateHz));
-    Lcg random(20261208u);
+    SeededNoise random(20261208u);
     StereoBlock input(kBlock);
     StereoBlock output(kBlock);
     float* inputs[2] = {input.left.data(), input.right.data()};

@@ -12,20 +12,9 @@
 #include <limits>
 #include <vector>
 
+#include "SeededNoise.h"
+
 namespace {
-
-class Lcg {
-public:
-    explicit Lcg(std::uint32_t seed) : state_(seed) {}
-    std::uint32_t next() {
-        state_ = state_ * 1664525u + 1013904223u;
-        return state_;
-    }
-    float unit() { return static_cast<float>(static_cast<double>(next() >> 8) / 16777216.0); }
-
-private:
-    std::uint32_t state_;
-};
 
 // The signal path as the sections spell it out, one frame at a time.
 void referencePath(StereoSections& s, const std::vector<float>& vlfSwitch, const std::vector<float>& shelfSwitch,
@@ -50,7 +39,7 @@ void referencePath(StereoSections& s, const std::vector<float>& vlfSwitch, const
     }
 }
 
-StereoSections randomDesign(Lcg& random) {
+StereoSections randomDesign(SeededNoise& random) {
     StereoSections s;
     const float rateHz = random.unit() < 0.5f ? 44100.0f : 96000.0f;
     const float vlfHz = 10.0f + 100.0f * random.unit();
@@ -65,7 +54,7 @@ StereoSections randomDesign(Lcg& random) {
 
 // Mostly audio, with the samples that tend to expose a lane doing something else:
 // signed zeros, subnormals, exact cancellations, and very large values.
-float awkwardSample(Lcg& random) {
+float awkwardSample(SeededNoise& random) {
     const std::uint32_t pick = random.next() >> 24;
     switch (pick % 16) {
         case 0:
@@ -86,7 +75,7 @@ bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 }  // namespace
 
 TEST(StereoKernel, MatchesTheSectionsToTheBitForEverySwitchSetting) {
-    Lcg random(77u);
+    SeededNoise random(77u);
     for (int trial = 0; trial < 200; ++trial) {
         const int frames = 1 + static_cast<int>(random.next() % 700);
         StereoSections kernel = randomDesign(random);
@@ -125,7 +114,7 @@ TEST(StereoKernel, SwitchedOutSectionsKeepTheirStatesAcrossSwitchChanges) {
     // Switches that go on and off (here at block boundaries, as the kernel sees a
     // host's change): a section switched out keeps its state frozen until it runs
     // again, and the pipeline's frames in flight carry the switch they came in with.
-    Lcg random(5u);
+    SeededNoise random(5u);
     StereoSections kernel = randomDesign(random);
     StereoSections reference = kernel;
     constexpr int kFrames = 2000;
@@ -155,7 +144,7 @@ TEST(StereoKernel, SwitchedOutSectionsKeepTheirStatesAcrossSwitchChanges) {
 }
 
 TEST(StereoKernel, InPlaceEqualsSeparateArrays) {
-    Lcg random(9u);
+    SeededNoise random(9u);
     const StereoSections design = randomDesign(random);
     std::vector<float> left(999), right(999);
     for (std::size_t i = 0; i < left.size(); ++i) {

@@ -7,6 +7,7 @@
 
 #include "PluginInstance.h"
 #include "PluginLibrary.h"
+#include "SeededNoise.h"
 #include "StereoBlock.h"
 
 inline const PluginLibrary& loadedPlugin() {
@@ -23,13 +24,11 @@ inline StereoBlock processThroughRecord(PluginInstance& effect, StereoBlock inpu
 }
 
 inline StereoBlock testSignal(std::size_t frames) {
+    SeededNoise random(12345u);
     StereoBlock s(frames);
-    std::uint32_t state = 12345u;
     for (std::size_t i = 0; i < frames; ++i) {
-        state = state * 1664525u + 1013904223u;
-        s.left[i] = static_cast<float>(static_cast<double>(state >> 8) / 16777216.0 - 0.5);
-        state = state * 1664525u + 1013904223u;
-        s.right[i] = static_cast<float>(static_cast<double>(state >> 8) / 16777216.0 - 0.5);
+        s.left[i] = random.unit() - 0.5f;
+        s.right[i] = random.unit() - 0.5f;
     }
     return s;
 }

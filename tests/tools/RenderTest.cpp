@@ -8,15 +8,16 @@
 #include <cstdint>
 
 #include "ParameterTable.h"
+#include "SeededNoise.h"
 #include "TemporaryFolder.h"
 
 namespace {
 
 std::vector<float> noise(std::size_t frames, int channels, float amplitude, std::uint32_t seed) {
+    SeededNoise random(seed);
     std::vector<float> samples(frames * static_cast<std::size_t>(channels));
     for (float& s : samples) {
-        seed = seed * 1664525u + 1013904223u;
-        s = amplitude * static_cast<float>(static_cast<double>(seed >> 8) / 8388608.0 - 1.0);
+        s = amplitude * random.bipolar();
     }
     return samples;
 }
