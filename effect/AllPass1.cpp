@@ -9,7 +9,7 @@ bool AllPass1::design(float sampleRateHz, float cornerHz) {
     const double kQuotientLimit = static_cast<double>(0.001f);
     Coefficients c;
     c.coeff = cs < kQuotientLimit ? single(cs * -0.5) : single((sn - 1.0) / cs);
-    if (!c.isStable()) {
+    if (!c.isUsable()) {
         return false;
     }
     coefficients.storeRelaxed(c);

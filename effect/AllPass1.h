@@ -12,7 +12,7 @@ struct AllPass1 {
         float coeff = 0.0f;
 
         // The pole, at -coeff, strictly inside the unit circle.
-        bool isStable() const { return std::fabs(coeff) < 1.0f; }
+        bool isUsable() const { return std::fabs(coeff) < 1.0f; }
         Coefficients loadRelaxed() const { return {::loadRelaxed(coeff)}; }
         void storeRelaxed(const Coefficients& c) { ::storeRelaxed(coeff, c.coeff); }
     };

@@ -21,7 +21,7 @@ bool BassShelf::design(float sampleRateHz, float cornerHz, float gain, float ref
     c.c0 = std::fabs(static_cast<double>(single(cs - k))) < kQuotientLimit ? 0.0f : single((cs * k + m) / (cs - k));
     c.c1 = std::fabs(static_cast<double>(single(cs + k))) < kQuotientLimit ? 0.0f : single((m - cs * k) / (cs + k));
     c.outGain = single(gain * (c.c1 + 1.0) / (c.c0 + 1.0));
-    if (!c.isStable()) {
+    if (!c.isUsable()) {
         return false;
     }
     coefficients.storeRelaxed(c);

@@ -14,8 +14,15 @@ struct BassShelf {
         float c1 = 0.0f;
         float outGain = 0.0f;
 
-        // The pole, at -c1, strictly inside the unit circle.
-        bool isStable() const { return allFinite({c0, c1, outGain}) && std::fabs(c1) < 1.0f; }
+        // Finite, the pole (at -c1) strictly inside the unit circle, and a modest gain
+        // at both ends of the band.
+        bool isUsable() const {
+            if (!allFinite({c0, c1, outGain}) || !(std::fabs(c1) < 1.0f)) {
+                return false;
+            }
+            const double g = outGain;
+            return hasModestGain(g * (c0 + 1.0) / (1.0 + c1), g * (c0 - 1.0) / (1.0 - c1));
+        }
         Coefficients loadRelaxed() const { return {::loadRelaxed(c0), ::loadRelaxed(c1), ::loadRelaxed(outGain)}; }
         void storeRelaxed(const Coefficients& c) {
             ::storeRelaxed(c0, c.c0);

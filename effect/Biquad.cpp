@@ -21,7 +21,7 @@ bool Biquad::designHighPass(float sampleRateHz, float cutoffHz) {
     c.b1 = single(static_cast<double>(c.b1) / c.a0);
     c.b2 = single(-(cs + 1.0) / 2.0);
     c.b2 = single(static_cast<double>(c.b2) / c.a0);
-    if (!c.isStable()) {
+    if (!c.isUsable()) {
         return false;
     }
     coefficients.storeRelaxed(c);

@@ -17,9 +17,16 @@ struct Biquad {
         float b1 = 0.0f;
         float b2 = 0.0f;
 
-        // Both poles strictly inside the unit circle: |a2| < 1 and |a1| < 1 + a2.
-        bool isStable() const {
-            return allFinite({a0, a1, a2, b0, b1, b2}) && std::fabs(a2) < 1.0f && std::fabs(a1) < 1.0f + a2;
+        // Finite, both poles strictly inside the unit circle (|a2| < 1 and
+        // |a1| < 1 + a2), and a modest gain at DC and at Nyquist, where a high-pass
+        // with real poles has its extremes.
+        bool isUsable() const {
+            if (!allFinite({a0, a1, a2, b0, b1, b2}) || !(std::fabs(a2) < 1.0f && std::fabs(a1) < 1.0f + a2)) {
+                return false;
+            }
+            const double sumB = static_cast<double>(b0) + b2;
+            const double sumA = 1.0 + static_cast<double>(a2);
+            return hasModestGain((sumB + b1) / (sumA + a1), (sumB - b1) / (sumA - a1));
         }
         Coefficients loadRelaxed() const {
             return {::loadRelaxed(a0), ::loadRelaxed(a1), ::loadRelaxed(a2),

@@ -14,9 +14,9 @@ namespace {
 bool isOn(float switchValue) { return static_cast<double>(switchValue) > 0.5; }
 
 template <class Coefficients>
-void takeIfStable(Coefficients& running, const Coefficients& published) {
+void takeIfUsable(Coefficients& running, const Coefficients& published) {
     const Coefficients candidate = published.loadRelaxed();
-    if (candidate.isStable()) {
+    if (candidate.isUsable()) {
         running = candidate;
     }
 }
@@ -102,11 +102,11 @@ void Brevander::suspend() {
 }
 
 void Brevander::takeStableCoefficients() {
-    takeIfStable(running.vlfHighPass, vlfHighPass.coefficients);
-    takeIfStable(running.vlfAllPass, vlfAllPass.coefficients);
-    takeIfStable(running.spacingFilter, spacingFilter.coefficients);
-    takeIfStable(running.bassShelf, bassShelf.coefficients);
-    takeIfStable(running.bassAllPass, bassAllPass.coefficients);
+    takeIfUsable(running.vlfHighPass, vlfHighPass.coefficients);
+    takeIfUsable(running.vlfAllPass, vlfAllPass.coefficients);
+    takeIfUsable(running.spacingFilter, spacingFilter.coefficients);
+    takeIfUsable(running.bassShelf, bassShelf.coefficients);
+    takeIfUsable(running.bassAllPass, bassAllPass.coefficients);
 }
 
 void Brevander::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {

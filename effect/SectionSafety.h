@@ -5,11 +5,16 @@
 #include <cmath>
 #include <initializer_list>
 
+// The largest gain a first-order design may have at DC or at Nyquist (its extremes):
+// 60 dB. Every design of the parameters' ranges stays within +-6 dB; a design past
+// this one, stable or not, would turn bounded input into overflow.
+inline constexpr double kMaxSectionGain = 1000.0;
+
 // Past any state that bounded audio produces and low enough that nothing overflows
 // after it. Inputs up to 1e6 (120 dB over full scale) through the most extreme
 // stable high-pass (a DC gain near 1e15 for its state) reach about 1e21. A state of
 // 1e22 that such a high-pass amplifies in its transient (by about 1e7) and the
-// largest shelf gain (below 1e8) then shape still stays below the single-precision
+// largest section gain then shape still stays far below the single-precision
 // limit of 3.4e38. A state past it came from non-finite or absurd input and is
 // cleared rather than left to overflow.
 inline constexpr float kStateLimit = 1e22f;
@@ -21,6 +26,11 @@ inline bool allFinite(std::initializer_list<float> values) {
         }
     }
     return true;
+}
+
+// A first-order section's gain at DC and at Nyquist, where its magnitude peaks.
+inline bool hasModestGain(double gainAtDc, double gainAtNyquist) {
+    return std::fabs(gainAtDc) <= kMaxSectionGain && std::fabs(gainAtNyquist) <= kMaxSectionGain;
 }
 
 inline bool isSaneState(float state) { return std::fabs(state) <= kStateLimit; }  // false for NaN too

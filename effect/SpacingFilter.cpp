@@ -10,7 +10,7 @@ bool SpacingFilter::design(float sampleRateHz, float spacingCm, float widthPerce
     c.b0 = single(static_cast<double>(a) * g);
     c.b1 = -c.b0;
     c.a1 = single(-(static_cast<double>(a) - b) * g);
-    if (!c.isStable()) {
+    if (!c.isUsable()) {
         return false;
     }
     coefficients.storeRelaxed(c);

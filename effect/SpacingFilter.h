@@ -16,8 +16,16 @@ struct SpacingFilter {
 
         // The pole, at -a1, strictly inside the unit circle; or on it at z = 1 where
         // the zero at DC cancels it (a width of 0 % leaves the difference flat).
-        bool isStable() const {
-            return allFinite({a1, b0, b1}) && (std::fabs(a1) < 1.0f || (a1 == -1.0f && b1 == -b0));
+        // Both with a modest gain at both ends of the band.
+        bool isUsable() const {
+            if (!allFinite({a1, b0, b1})) {
+                return false;
+            }
+            if (a1 == -1.0f && b1 == -b0) {
+                return hasModestGain(b0, b0);
+            }
+            return std::fabs(a1) < 1.0f && hasModestGain((b0 + static_cast<double>(b1)) / (1.0 + a1),
+                                                         (b0 - static_cast<double>(b1)) / (1.0 - a1));
         }
         Coefficients loadRelaxed() const { return {::loadRelaxed(a1), ::loadRelaxed(b0), ::loadRelaxed(b1)}; }
         void storeRelaxed(const Coefficients& c) {

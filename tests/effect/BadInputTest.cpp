@@ -117,7 +117,7 @@ TEST(UnstableDesign, ValuesOutsideTheRangeWithStableDesignsStillTakeEffect) {
     BrevanderProbe atTwoHundred;
     atTwoHundred.setParameter(kLfWidth, 1.0f);
     EXPECT_NE(effect.spacingFilter.coefficients.a1, atTwoHundred.spacingFilter.coefficients.a1);
-    EXPECT_TRUE(effect.spacingFilter.coefficients.isStable());
+    EXPECT_TRUE(effect.spacingFilter.coefficients.isUsable());
 
     // 0 % is the edge of the range: the pole sits on the unit circle, cancelled by the
     // zero at DC, and the difference passes flat.
@@ -136,8 +136,26 @@ TEST(UnstableDesign, AHalfWrittenRedesignIsNotRunWhenTheMixIsUnstable) {
     processed(effect, input);
     processed(reference, input);
     effect.vlfHighPass.coefficients.a2 = 0.2f;
-    ASSERT_FALSE(effect.vlfHighPass.coefficients.isStable());
+    ASSERT_FALSE(effect.vlfHighPass.coefficients.isUsable());
     EXPECT_EQ(processed(effect, input), processed(reference, input));
+}
+
+TEST(UnstableDesign, SampleRatesBelowTheCornersGiveNoOverflow) {
+    // A rate of 32 Hz puts every corner past Nyquist. Designs that survive are
+    // stable, but some would have an enormous gain (a shelf whose zero and pole
+    // nearly meet at -1); they are refused, and loud in-range input stays finite.
+    for (const float rateHz : {32.0049f, 1.0f, 1e-30f, 3e38f}) {
+        BrevanderProbe effect;
+        effect.setParameter(kMidBassCutGain, -4.26e37f);
+        effect.setSampleRate(rateHz);
+        StereoBlock loud = noise(4096, 21u);
+        for (std::size_t i = 0; i < loud.frames(); ++i) {
+            loud.left[i] *= 1e6f;
+            loud.right[i] *= 1e6f;
+        }
+        EXPECT_TRUE(allFinite(processed(effect, loud))) << rateHz;
+        EXPECT_TRUE(effect.bassShelf.coefficients.isUsable());
+    }
 }
 
 TEST(NonFiniteInput, ABadSampleCostsAtMostTheRestOfItsBlock) {
