@@ -11,8 +11,6 @@
 
 namespace {
 
-bool isOn(float switchValue) { return static_cast<double>(switchValue) > 0.5; }
-
 template <class Coefficients>
 void takeIfUsable(Coefficients& running, const Coefficients& published) {
     const Coefficients candidate = published.loadRelaxed();
@@ -208,7 +206,7 @@ void Brevander::getParameterDisplay(VstInt32 index, char* text) {
     const float value = loadRelaxed(storedValue(parameter));
     switch (kParameterTable[static_cast<std::size_t>(parameter)].display) {
         case ParameterDisplay::onOff:
-            std::strcpy(text, isOn(value) ? "On" : "Off");
+            std::strcpy(text, isSwitchOn(value) ? "On" : "Off");
             break;
         case ParameterDisplay::number:
             float2string(value, text, kDisplayLength);

@@ -48,6 +48,9 @@ inline constexpr std::array<ParameterInfo, kNumParams> kParameterTable = {{
 
 inline bool isSwitch(const ParameterInfo& info) { return info.display == ParameterDisplay::onOff; }
 
+// A switch is on strictly above 0.5, compared in double precision; NaN is off.
+inline bool isSwitchOn(float switchValue) { return static_cast<double>(switchValue) > 0.5; }
+
 // The stored value for a normalised one; a switch stores it unchanged.
 inline float toStored(const ParameterInfo& info, float normalised) {
     return isSwitch(info) ? normalised : static_cast<float>(info.minimum + info.span * normalised);

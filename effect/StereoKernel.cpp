@@ -4,6 +4,7 @@
 
 #include <bit>
 
+#include "ParameterTable.h"
 #include "RelaxedFloat.h"
 
 namespace {
@@ -21,8 +22,6 @@ inline __m128d roundToSingle(__m128d x, __m128& asSingle) {
 }
 
 inline __m128d roundToSingle(__m128d x) { return _mm_cvtps_pd(_mm_cvtpd_ps(x)); }
-
-bool isOn(float switchValue) { return static_cast<double>(switchValue) > 0.5; }
 
 // Frames between one stage and the next in the pipeline below: enough that a
 // stage's input is ready by the time the stage's turn comes.
@@ -167,8 +166,8 @@ void processStereoBlock(StereoSections& s, const float& enableDifVlf, const floa
             shelfAfterVlf[n] = shelfAfterVlf[n - 1];
         }
         if (first) {
-            const bool vlfOn = isOn(loadRelaxed(enableDifVlf));
-            shelfAfterVlf[0] = isOn(loadRelaxed(enableSumShelf));
+            const bool vlfOn = isSwitchOn(loadRelaxed(enableDifVlf));
+            shelfAfterVlf[0] = isSwitchOn(loadRelaxed(enableSumShelf));
             const __m128d x = pipe.input(inLeft + i, inRight + i);
             afterVlf[0] = vlfOn ? pipe.vlf(x) : x;
         }
@@ -186,7 +185,7 @@ void processStereoBlock(StereoSections& s, const float& enableDifVlf, const floa
         // its side of 0.5; the general step then reads it properly.
         const float vlfAtStart = loadRelaxed(enableDifVlf);
         const float shelfAtStart = loadRelaxed(enableSumShelf);
-        if (isOn(vlfAtStart) != kVlfOn || isOn(shelfAtStart) != kShelfOn) {
+        if (isSwitchOn(vlfAtStart) != kVlfOn || isSwitchOn(shelfAtStart) != kShelfOn) {
             return;
         }
         const std::uint32_t vlfBits = std::bit_cast<std::uint32_t>(vlfAtStart);
@@ -223,8 +222,8 @@ void processStereoBlock(StereoSections& s, const float& enableDifVlf, const floa
         step(i, stage1(i), stage2(i), stage3(i));
     }
     while (i < frames) {
-        const bool vlfOn = isOn(loadRelaxed(enableDifVlf));
-        const bool shelfOn = isOn(loadRelaxed(enableSumShelf));
+        const bool vlfOn = isSwitchOn(loadRelaxed(enableDifVlf));
+        const bool shelfOn = isSwitchOn(loadRelaxed(enableSumShelf));
         if (pipelineHolds(shelfOn)) {
             if (vlfOn && shelfOn) {
                 steadyRun.template operator()<true, true>(i);

@@ -7,7 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "AudioEffect.h"
+#include "LinkedInstance.h"
 
 namespace {
 std::atomic<bool> counting{false};
@@ -40,16 +40,9 @@ void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
-namespace {
-VstIntPtr VSTCALLBACK host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    return opcode == 1 ? 2400 : 0;  // the version query
-}
-}  // namespace
-
 TEST(AudioPath, ProcessingAndParameterChangesAllocateNothing) {
-    AudioEffect* effect = createEffectInstance(host);
-    ASSERT_NE(effect, nullptr);
-    AEffect* record = effect->getAeffect();
+    AEffect* record = linkedInstance();
+    ASSERT_NE(record, nullptr);
     constexpr VstInt32 kFrames = 256;
     std::vector<float> left(kFrames, 0.25f), right(kFrames, -0.125f), outLeft(kFrames), outRight(kFrames);
     float* inputs[2] = {left.data(), right.data()};

@@ -9,20 +9,13 @@
 #include <thread>
 #include <vector>
 
-#include "AudioEffect.h"
+#include "LinkedInstance.h"
 #include "Opcodes.h"
 #include "SeededNoise.h"
 
-namespace {
-VstIntPtr VSTCALLBACK host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    return opcode == 1 ? 2400 : 0;  // the version query
-}
-}  // namespace
-
 TEST(Concurrency, ProcessingWhileOtherThreadsSetAndReadParameters) {
-    AudioEffect* effect = createEffectInstance(host);
-    ASSERT_NE(effect, nullptr);
-    AEffect* record = effect->getAeffect();
+    AEffect* record = linkedInstance();
+    ASSERT_NE(record, nullptr);
     std::atomic<bool> done{false};
     std::atomic<long> nonFinite{0};
 
