@@ -248,25 +248,6 @@ std::string settingsTitle(const CommonOptions& common) {
     return title.empty() ? "default settings" : title;
 }
 
-void writeResponse(PluginInstance& plugin, float rateHz, const std::string& pngPath, const std::string& csvPath,
-                   const std::string& title) {
-    const std::vector<ResponsePoint> points = measureResponse(plugin, rateHz, logFrequencies(10.0, 20000.0, 400));
-    const bool keepCsv = !csvPath.empty();
-    const std::string csv = keepCsv ? csvPath : pngPath + ".csv";
-    writeResponseCsv(csv, points);
-    try {
-        plotResponse(csv, pngPath, title);
-    } catch (...) {
-        if (!keepCsv) {
-            std::remove(csv.c_str());
-        }
-        throw;
-    }
-    if (!keepCsv) {
-        std::remove(csv.c_str());
-    }
-}
-
 int response(Arguments& a, std::ostream& out) {
     CommonOptions common;
     std::string pngPath;
@@ -296,7 +277,7 @@ int response(Arguments& a, std::ostream& out) {
     StereoEffect effect(common.plugin());
     common.apply(effect.instance());
     const std::string title = "Brevander response at " + std::to_string(rateHz) + " Hz, " + settingsTitle(common);
-    writeResponse(effect.instance(), static_cast<float>(rateHz), pngPath, csvPath, title);
+    writeResponsePlot(effect.instance(), static_cast<float>(rateHz), pngPath, csvPath, title);
     out << "wrote " << pngPath << (csvPath.empty() ? "" : " and " + csvPath) << "\n";
     return 0;
 }
@@ -381,8 +362,8 @@ int demo(Arguments& a, std::ostream& out) {
 
     {
         StereoEffect effect(toolPluginPath());
-        writeResponse(effect.instance(), static_cast<float>(kRateHz), pngPath, "",
-                      "Brevander response at 44100 Hz, default settings");
+        writeResponsePlot(effect.instance(), static_cast<float>(kRateHz), pngPath, "",
+                          "Brevander response at 44100 Hz, default settings");
     }
     out << "wrote " << inPath << ", " << outPath << " and " << pngPath << "\n\n";
 

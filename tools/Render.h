@@ -18,6 +18,8 @@ struct RenderRequest {
     std::string format;                           // --format; empty keeps the input's
     std::vector<std::string> settings;            // --set NAME=VALUE, in the order given
     std::vector<std::string> normalisedSettings;  // --param INDEX=X, after the --set ones
+    bool overwrite = false;                       // --overwrite (-y): OUT may replace an existing file
+    bool inPlace = false;                         // --in-place: OUT may be IN itself
 };
 
 struct RenderSummary {

@@ -342,3 +342,22 @@ void plotResponse(const std::string& csvPath, const std::string& pngPath, const 
     throw std::runtime_error("plotting with " + script + " failed (" + how + ")" +
                              (outcome.lastError.empty() ? "" : ": " + outcome.lastError));
 }
+
+void writeResponsePlot(PluginInstance& effect, float sampleRateHz, const std::string& imagePath,
+                       const std::string& csvPath, const std::string& title) {
+    const std::vector<ResponsePoint> points = measureResponse(effect, sampleRateHz, logFrequencies(10.0, 20000.0, 400));
+    const bool keepCsv = !csvPath.empty();
+    const std::string csv = keepCsv ? csvPath : imagePath + ".csv";
+    writeResponseCsv(csv, points);
+    try {
+        plotResponse(csv, imagePath, title);
+    } catch (...) {
+        if (!keepCsv) {
+            std::remove(csv.c_str());
+        }
+        throw;
+    }
+    if (!keepCsv) {
+        std::remove(csv.c_str());
+    }
+}

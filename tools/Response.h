@@ -46,3 +46,8 @@ void writeResponseCsv(const std::string& path, const std::vector<ResponsePoint>&
 // shell. Throws std::runtime_error with a one-line message, ending with the script's
 // last line on stderr, when python cannot be run or the script fails.
 void plotResponse(const std::string& csvPath, const std::string& pngPath, const std::string& title);
+
+// Measures the instance at 400 log-spaced frequencies from 10 Hz to 20 kHz and draws
+// the plot at `imagePath`; `csvPath`, when not empty, keeps the data too.
+void writeResponsePlot(PluginInstance& effect, float sampleRateHz, const std::string& imagePath,
+                       const std::string& csvPath, const std::string& title);
