@@ -9,7 +9,10 @@ PLATFORMS := linux win32 win64
 CHECKS := fuzz
 MAKEFLAGS += --no-print-directory
 
-.PHONY: deps deps-windows deps-fuzz deps-bench build bench build-bench demo test dist golden clean $(addprefix build-,$(PLATFORMS) $(CHECKS)) $(addprefix test-,$(PLATFORMS) $(CHECKS))
+# `make install` puts the tool, its plotting script and the plug-in file under PREFIX.
+PREFIX ?= /usr/local
+
+.PHONY: deps deps-windows deps-fuzz deps-bench build bench build-bench demo test dist golden install precision clean $(addprefix build-,$(PLATFORMS) $(CHECKS)) $(addprefix test-,$(PLATFORMS) $(CHECKS))
 
 deps:
 	@scripts/install-deps.sh core
@@ -39,6 +42,13 @@ $(addprefix test-,$(PLATFORMS) $(CHECKS)): test-%: build-%
 # The figures of BENCHMARKS.md; never part of the tests.
 bench: build-linux build-bench
 	bench/run-benchmarks.sh
+
+# The signal path's rounding noise as a superposition error, for the README.
+precision: build-bench
+	build/bench/bench/brevander_superposition_error
+
+install: build-linux
+	cmake --install build/linux --prefix $(PREFIX)
 
 demo: build-linux
 	build/linux/brevander demo --out-dir demo

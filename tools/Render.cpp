@@ -14,6 +14,7 @@
 #include "Opcodes.h"
 #include "ParameterSettings.h"
 #include "ToolError.h"
+#include "ToolFiles.h"
 
 namespace {
 
@@ -43,22 +44,6 @@ std::string decibelsFullScale(float peak) {
 }
 
 }  // namespace
-
-std::string toolPluginPath() {
-    const char* fromEnvironment = std::getenv("BREVANDER_PLUGIN");
-    if (fromEnvironment != nullptr && *fromEnvironment != 0) {
-        return fromEnvironment;
-    }
-    std::error_code ec;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        const std::filesystem::path beside = self.parent_path() / "Brevander.so";
-        if (std::filesystem::is_regular_file(beside, ec)) {
-            return beside.string();
-        }
-    }
-    return defaultPluginPath();
-}
 
 StereoEffect::StereoEffect(const std::string& pluginPath)
     : library_(loadLibrary(pluginPath)), host_(), instance_(library_, host_) {

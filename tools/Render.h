@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "PluginInstance.h"
+#include "ToolFiles.h"
 
 struct RenderRequest {
     std::string inputPath;
@@ -33,10 +34,6 @@ struct RenderSummary {
     std::int64_t clippedSamples = 0;
     int outputFormat = 0;
 };
-
-// The plug-in file the tool loads when none is named: BREVANDER_PLUGIN, else the
-// Brevander file beside the tool, else the one this build made.
-std::string toolPluginPath();
 
 // A loaded effect file with one instance, checked to be an effect with two inputs
 // and two outputs that processes in place of its output. Throws ToolError.

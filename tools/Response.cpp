@@ -17,6 +17,7 @@
 #include <stdexcept>
 
 #include "PluginInstance.h"
+#include "ToolFiles.h"
 
 extern char** environ;
 
@@ -328,8 +329,7 @@ void writeResponseCsv(const std::string& path, const std::vector<ResponsePoint>&
 }
 
 void plotResponse(const std::string& csvPath, const std::string& pngPath, const std::string& title) {
-    const char* overridden = std::getenv("BREVANDER_PLOT_SCRIPT");
-    const std::string script = overridden != nullptr && *overridden != 0 ? overridden : BREVANDER_PLOT_SCRIPT;
+    const std::string script = plotScriptPath();
     const ChildOutcome outcome =
         runCapturingStderr({BREVANDER_PYTHON, script, csvPath, pngPath, title}, "MPLBACKEND=Agg");
     if (WIFEXITED(outcome.status) && WEXITSTATUS(outcome.status) == 0) {

@@ -40,10 +40,9 @@ std::vector<ResponsePoint> measureResponse(PluginInstance& effect, float sampleR
 // finite and std::runtime_error("cannot write PATH") when the file cannot be written.
 void writeResponseCsv(const std::string& path, const std::vector<ResponsePoint>& points);
 
-// Draws the plot (PNG) from such a CSV with the plotting script (tools/plot_response.py,
-// or the file the environment variable BREVANDER_PLOT_SCRIPT names), run by the
-// build's python3 with MPLBACKEND=Agg and its arguments passed as they are, with no
-// shell. Throws std::runtime_error with a one-line message, ending with the script's
+// Draws the plot (PNG) from such a CSV with the plotting script (see plotScriptPath),
+// run by the build's python3 with MPLBACKEND=Agg and its arguments passed as they
+// are, with no shell. Throws std::runtime_error with a one-line message, ending with the script's
 // last line on stderr, when python cannot be run or the script fails.
 void plotResponse(const std::string& csvPath, const std::string& pngPath, const std::string& title);
 
