@@ -197,6 +197,9 @@ int render(Arguments& a, std::ostream& out, std::ostream& err, bool interactive)
     }
     const RenderSummary summary = renderFile(request, progress);
     bar.reset();
+    for (const std::string& line : warningLines(request, summary)) {
+        err << "brevander: warning: " << line << "\n";
+    }
     out << summaryLine(request, summary) << "\n";
     return 0;
 }
