@@ -185,8 +185,8 @@ std::string lowercaseToUpper(std::string text) {
 // closing unless the data has passed WAV's 4 GiB.
 SF_INFO writingInfo(int format, int channels, int sampleRateHz) {
     SF_INFO info{};
-    info.format = (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV ? SF_FORMAT_RF64 | (format & SF_FORMAT_SUBMASK)
-                                                                 : format;
+    info.format =
+        (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV ? SF_FORMAT_RF64 | (format & SF_FORMAT_SUBMASK) : format;
     info.channels = channels;
     info.samplerate = sampleRateHz;
     return info;
@@ -327,6 +327,9 @@ void AudioWriter::commit() {
     if (closed != 0) {
         throw ToolError("cannot write " + path_ + ": " + sf_error_number(closed));
     }
+    if (temporaryPath_.empty()) {
+        return;  // written into a sink, not a file
+    }
     std::error_code ec;
     std::filesystem::rename(temporaryPath_, path_, ec);
     if (ec) {
@@ -343,8 +346,8 @@ bool isIntegerFormat(int format) {
 
 int outputFormat(const std::string& request, const std::string& outputPath, int inputFormat, int channels,
                  int sampleRateHz) {
-    const int inputType = (inputFormat & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAVEX ? SF_FORMAT_WAV
-                                                                                 : inputFormat & SF_FORMAT_TYPEMASK;
+    const int inputType =
+        (inputFormat & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAVEX ? SF_FORMAT_WAV : inputFormat & SF_FORMAT_TYPEMASK;
     const int inputSubtype = inputFormat & SF_FORMAT_SUBMASK;
     const std::string extension = lowercase(std::filesystem::path(outputPath).extension().string());
     const std::string fileName = std::filesystem::path(outputPath).filename().string();

@@ -115,8 +115,8 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
     const bool clips = isIntegerFormat(format);
     const std::int64_t maximum = maximumFrames(format, kOutputChannels);
     if (maximum >= 0 && in.frames > maximum) {
-        throw ToolError(request.outputPath + " would pass the 4 GiB that " + describeFormat(format) + " files can hold (" +
-                        std::to_string(in.frames) + " frames); use .w64, .rf64, .caf or .flac");
+        throw ToolError(request.outputPath + " would pass the 4 GiB that " + describeFormat(format) +
+                        " files can hold (" + std::to_string(in.frames) + " frames); use .w64, .rf64, .caf or .flac");
     }
 
     plugin.setSampleRate(static_cast<float>(in.sampleRateHz));
