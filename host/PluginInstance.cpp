@@ -1,13 +1,49 @@
 #include "PluginInstance.h"
 
+#include <algorithm>
 #include <array>
 
 #include "Opcodes.h"
 
+namespace {
+
+// Why a record can't be driven, checked before any call into it; empty when it can.
+std::string recordFault(const AEffect& effect) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&effect);
+    if (std::all_of(bytes, bytes + sizeof effect, [](unsigned char b) { return b == 0; })) {
+        return "its effect record is all zeros";
+    }
+    if (effect.magic != kEffectMagic) {
+        return "its record lacks the effect mark";
+    }
+    if (effect.dispatcher == nullptr) {
+        return "its record has no dispatcher function";
+    }
+    if (effect.setParameter == nullptr) {
+        return "its record has no setParameter function";
+    }
+    if (effect.getParameter == nullptr) {
+        return "its record has no getParameter function";
+    }
+    if ((effect.flags & effFlagsCanReplacing) != 0 && effect.processReplacing == nullptr) {
+        return "its record claims to process replacing but has no processReplacing function";
+    }
+    return {};
+}
+
+}  // namespace
+
 PluginInstance::PluginInstance(const PluginLibrary& library, Host& host)
     : host_(host), effect_(host.createInstance(library.entryPoint())) {
     if (effect_ == nullptr) {
-        throw PluginLoadError(library.path() + " made no effect instance");
+        throw PluginLoadError(library.path() + " made no effect instance: its entry point returned no record");
+    }
+    const std::string fault = recordFault(*effect_);
+    if (!fault.empty()) {
+        // A record that can't be trusted can't be closed either: it is abandoned, not called.
+        host_.forget(effect_);
+        effect_ = nullptr;
+        throw PluginLoadError(library.path() + " is not a usable VST 2 effect: " + fault);
     }
 }
 

@@ -7,6 +7,8 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string_view>
 
 #include "ToolError.h"
@@ -17,12 +19,42 @@ struct Container {
     const char* name;
     int type;
 };
-constexpr std::array<Container, 4> kContainers = {{
+// Names for --format and output extensions alike.
+constexpr std::array<Container, 10> kContainers = {{
     {"wav", SF_FORMAT_WAV},
     {"aiff", SF_FORMAT_AIFF},
+    {"aif", SF_FORMAT_AIFF},
     {"flac", SF_FORMAT_FLAC},
     {"ogg", SF_FORMAT_OGG},
+    {"oga", SF_FORMAT_OGG},
+    {"w64", SF_FORMAT_W64},
+    {"rf64", SF_FORMAT_RF64},
+    {"caf", SF_FORMAT_CAF},
+    {"wavex", SF_FORMAT_WAVEX},
 }};
+
+int containerNamed(const std::string& name) {
+    for (const Container& c : kContainers) {
+        // WAVEX is how libsndfile reports some WAV input, not a name to ask for.
+        if (name == c.name && c.type != SF_FORMAT_WAVEX) {
+            return c.type;
+        }
+    }
+    return 0;
+}
+
+// The name a user knows a container by, for messages.
+std::string containerName(int type) {
+    if (type == SF_FORMAT_WAVEX) {
+        return "wav";
+    }
+    for (const Container& c : kContainers) {
+        if (type == c.type) {
+            return c.name;
+        }
+    }
+    return "unknown";
+}
 
 struct SampleType {
     const char* name;
@@ -56,11 +88,24 @@ bool writable(int format, int channels, int sampleRateHz) {
     return sf_format_check(&info) != 0;
 }
 
+// WAV's 8-bit samples are unsigned, the others' signed: "8" means whichever the
+// container stores.
+int eightBitSubtype(int type) {
+    return type == SF_FORMAT_WAV || type == SF_FORMAT_W64 || type == SF_FORMAT_RF64 ? SF_FORMAT_PCM_U8
+                                                                                    : SF_FORMAT_PCM_S8;
+}
+
 // The sample type a container gets when the request names none and the input's
 // can't be kept: lossless and at least as fine as the input where possible.
 int fallbackSubtype(int type, int inputSubtype) {
     if (type == SF_FORMAT_OGG) {
         return SF_FORMAT_VORBIS;
+    }
+    if (inputSubtype == SF_FORMAT_PCM_S8 || inputSubtype == SF_FORMAT_PCM_U8) {
+        const int eightBit = eightBitSubtype(type);
+        if (writable(type | eightBit, 2, 44100)) {
+            return eightBit;
+        }
     }
     if (type == SF_FORMAT_FLAC) {
         return inputSubtype == SF_FORMAT_PCM_16 || inputSubtype == SF_FORMAT_PCM_S8 ? SF_FORMAT_PCM_16
@@ -68,6 +113,87 @@ int fallbackSubtype(int type, int inputSubtype) {
     }
     return SF_FORMAT_FLOAT;
 }
+
+std::uint32_t littleEndian32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+std::uint32_t bigEndian32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[3]) | static_cast<std::uint32_t>(p[2]) << 8 |
+           static_cast<std::uint32_t>(p[1]) << 16 | static_cast<std::uint32_t>(p[0]) << 24;
+}
+
+// The frame count a WAV or AIFF header states, which libsndfile trims to what a
+// cut-off file holds; -1 when the header does not say it plainly.
+std::int64_t headerFrames(const std::string& path, int type, int channels) {
+    std::ifstream file(path, std::ios::binary);
+    std::array<unsigned char, 8> chunk{};
+    std::array<unsigned char, 4> form{};
+    const bool riff = type == SF_FORMAT_WAV || type == SF_FORMAT_WAVEX;
+    if (!(riff || type == SF_FORMAT_AIFF) || channels < 1 ||
+        !file.read(reinterpret_cast<char*>(chunk.data()), chunk.size()) ||
+        !file.read(reinterpret_cast<char*>(form.data()), form.size())) {
+        return -1;
+    }
+    if (std::string_view(reinterpret_cast<const char*>(chunk.data()), 4) != (riff ? "RIFF" : "FORM")) {
+        return -1;
+    }
+    std::int64_t blockBytes = 0;
+    // Chunk by chunk up to the sound data; a header this long is not a plain one.
+    for (int count = 0; count < 64 && file.read(reinterpret_cast<char*>(chunk.data()), chunk.size()); ++count) {
+        const std::string_view id(reinterpret_cast<const char*>(chunk.data()), 4);
+        const std::uint32_t size = riff ? littleEndian32(chunk.data() + 4) : bigEndian32(chunk.data() + 4);
+        const std::streamoff next = file.tellg() + static_cast<std::streamoff>(size + (size & 1u));
+        std::array<unsigned char, 16> body{};
+        if (riff && id == "fmt " && size >= 16 && file.read(reinterpret_cast<char*>(body.data()), 16)) {
+            blockBytes = static_cast<std::int64_t>(body[12]) | static_cast<std::int64_t>(body[13]) << 8;
+        } else if (riff && id == "data") {
+            return blockBytes > 0 ? static_cast<std::int64_t>(size) / blockBytes : -1;
+        } else if (!riff && id == "COMM" && size >= 6 && file.read(reinterpret_cast<char*>(body.data()), 6)) {
+            return static_cast<std::int64_t>(bigEndian32(body.data() + 2));
+        }
+        file.seekg(next);
+    }
+    return -1;
+}
+
+int bytesPerSample(int subtype) {
+    switch (subtype) {
+        case SF_FORMAT_PCM_S8:
+        case SF_FORMAT_PCM_U8:
+            return 1;
+        case SF_FORMAT_PCM_16:
+            return 2;
+        case SF_FORMAT_PCM_24:
+            return 3;
+        case SF_FORMAT_DOUBLE:
+            return 8;
+        default:
+            return 4;
+    }
+}
+
+std::string lowercaseToUpper(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+// WAV goes out as RF64, which libsndfile turns back into a plain WAV header on
+// closing unless the data has passed WAV's 4 GiB.
+SF_INFO writingInfo(int format, int channels, int sampleRateHz) {
+    SF_INFO info{};
+    info.format =
+        (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV ? SF_FORMAT_RF64 | (format & SF_FORMAT_SUBMASK) : format;
+    info.channels = channels;
+    info.samplerate = sampleRateHz;
+    return info;
+}
+
+// Room for AIFF's header chunks (COMM, SSND's offset fields, PEAK) inside its 32-bit FORM size.
+constexpr std::int64_t kAiffHeaderBytes = 4096;
 
 }  // namespace
 
@@ -88,6 +214,8 @@ AudioReader::AudioReader(const std::string& path) : path_(path), file_(nullptr),
     info_.channels = info.channels;
     info_.sampleRateHz = info.samplerate;
     info_.frames = static_cast<std::int64_t>(info.frames);
+    const std::int64_t promised = headerFrames(path, info.format & SF_FORMAT_TYPEMASK, info.channels);
+    info_.promisedFrames = promised > info_.frames ? promised : info_.frames;
 }
 
 AudioReader::~AudioReader() {
@@ -97,9 +225,13 @@ AudioReader::~AudioReader() {
 }
 
 std::int64_t AudioReader::read(float* interleaved, std::int64_t frames) {
+    if (!readError_.empty()) {
+        return 0;
+    }
     const sf_count_t got = sf_readf_float(file_, interleaved, static_cast<sf_count_t>(frames));
     if (got < 0 || (got == 0 && sf_error(file_) != SF_ERR_NO_ERROR)) {
-        throw ToolError("cannot read " + path_ + ": " + sf_strerror(file_));
+        readError_ = sf_strerror(file_);
+        return 0;
     }
     return static_cast<std::int64_t>(got);
 }
@@ -121,17 +253,47 @@ AudioWriter::AudioWriter(const std::string& path, int format, int channels, int 
     hiddenName += ".partial-";
     hiddenName += std::to_string(static_cast<long>(getpid()));
     temporaryPath_ = (target.parent_path() / hiddenName).string();
-    SF_INFO info{};
-    info.format = format;
-    info.channels = channels;
-    info.samplerate = sampleRateHz;
+    SF_INFO info = writingInfo(format, channels, sampleRateHz);
     file_ = sf_open(temporaryPath_.c_str(), SFM_WRITE, &info);
     if (file_ == nullptr) {
         const std::string reason = sf_strerror(nullptr);
         throw ToolError("cannot write " + path + ": " + reason);
     }
+    configure(format, channels);
+}
+
+AudioWriter::AudioWriter(AudioSink& sink, const std::string& name, int format, int channels, int sampleRateHz)
+    : path_(name), temporaryPath_(), file_(nullptr) {
+    static SF_VIRTUAL_IO io = {
+        [](void* user) -> sf_count_t { return static_cast<AudioSink*>(user)->length(); },
+        [](sf_count_t offset, int whence, void* user) -> sf_count_t {
+            return static_cast<AudioSink*>(user)->seek(offset, whence);
+        },
+        [](void* bytes, sf_count_t count, void* user) -> sf_count_t {
+            return static_cast<AudioSink*>(user)->read(bytes, count);
+        },
+        [](const void* bytes, sf_count_t count, void* user) -> sf_count_t {
+            return static_cast<AudioSink*>(user)->write(bytes, count);
+        },
+        [](void* user) -> sf_count_t { return static_cast<AudioSink*>(user)->tell(); },
+    };
+    SF_INFO info = writingInfo(format, channels, sampleRateHz);
+    file_ = sf_open_virtual(&io, SFM_WRITE, &info, &sink);
+    if (file_ == nullptr) {
+        const std::string reason = sf_strerror(nullptr);
+        throw ToolError("cannot write " + name + ": " + reason);
+    }
+    configure(format, channels);
+}
+
+void AudioWriter::configure(int format, int channels) {
     // Integer formats clip at full scale instead of wrapping round.
     sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    if ((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV) {
+        sf_command(file_, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
+    }
+    maximumFrames_ = maximumFrames(format, channels);
+    containerName_ = containerName(format & SF_FORMAT_TYPEMASK);
 }
 
 AudioWriter::~AudioWriter() { discard(); }
@@ -148,10 +310,15 @@ void AudioWriter::discard() {
 }
 
 void AudioWriter::write(const float* interleaved, std::int64_t frames) {
+    if (maximumFrames_ >= 0 && frames > maximumFrames_ - framesWritten_) {
+        throw ToolError("cannot write " + path_ + ": it would pass the 4 GiB that " + lowercaseToUpper(containerName_) +
+                        " files can hold; use .w64, .rf64, .caf or .flac");
+    }
     const sf_count_t written = sf_writef_float(file_, interleaved, static_cast<sf_count_t>(frames));
     if (written != static_cast<sf_count_t>(frames)) {
         throw ToolError("cannot write " + path_ + ": " + sf_strerror(file_));
     }
+    framesWritten_ += frames;
 }
 
 void AudioWriter::commit() {
@@ -159,6 +326,9 @@ void AudioWriter::commit() {
     file_ = nullptr;
     if (closed != 0) {
         throw ToolError("cannot write " + path_ + ": " + sf_error_number(closed));
+    }
+    if (temporaryPath_.empty()) {
+        return;  // written into a sink, not a file
     }
     std::error_code ec;
     std::filesystem::rename(temporaryPath_, path_, ec);
@@ -174,34 +344,48 @@ bool isIntegerFormat(int format) {
            subtype != SF_FORMAT_OPUS;
 }
 
-int outputFormat(const std::string& request, int inputFormat, int channels, int sampleRateHz) {
-    const int inputType = inputFormat & SF_FORMAT_TYPEMASK;
+int outputFormat(const std::string& request, const std::string& outputPath, int inputFormat, int channels,
+                 int sampleRateHz) {
+    const int inputType =
+        (inputFormat & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAVEX ? SF_FORMAT_WAV : inputFormat & SF_FORMAT_TYPEMASK;
     const int inputSubtype = inputFormat & SF_FORMAT_SUBMASK;
-    if (request.empty()) {
-        if (!writable(inputFormat, channels, sampleRateHz)) {
-            throw ToolError("cannot write " + describeFormat(inputFormat) + " with " + std::to_string(channels) +
-                            " channels; choose another with --format");
+    const std::string extension = lowercase(std::filesystem::path(outputPath).extension().string());
+    const std::string fileName = std::filesystem::path(outputPath).filename().string();
+    int extensionType = 0;
+    if (!extension.empty()) {
+        extensionType = containerNamed(extension.substr(1));
+        if (extensionType == 0) {
+            throw ToolError("cannot tell a format from " + fileName +
+                                "'s extension: name the file .wav, .aif, .aiff, .flac, .ogg, .oga, .w64, .rf64 or "
+                                ".caf",
+                            2);
         }
-        return inputFormat;
     }
+
     const std::string text = lowercase(request);
     const std::size_t colon = text.find(':');
-    const std::string containerName = text.substr(0, colon);
+    const std::string requestedName = text.substr(0, colon);
     const std::string typeName = colon == std::string::npos ? "" : text.substr(colon + 1);
-
-    int type = containerName.empty() ? inputType : 0;
-    for (const Container& c : kContainers) {
-        if (containerName == c.name) {
-            type = c.type;
-        }
+    int type = requestedName.empty() ? 0 : containerNamed(requestedName);
+    if (!requestedName.empty() && type == 0) {
+        throw ToolError(
+            "unknown format '" + request + "': the containers are wav, aiff (aif), flac, ogg, w64, rf64 and caf", 2);
+    }
+    if (type != 0 && extensionType != 0 && type != extensionType) {
+        throw ToolError("--format " + request + " contradicts the output name " + fileName + ", a ." +
+                            containerName(extensionType) + " file; change one to match the other",
+                        2);
     }
     if (type == 0) {
-        throw ToolError("unknown format '" + request + "': the containers are wav, aiff, flac and ogg", 2);
+        type = extensionType != 0 ? extensionType : inputType;
     }
+
     int subtype = 0;
     if (typeName.empty()) {
         subtype =
             writable(type | inputSubtype, channels, sampleRateHz) ? inputSubtype : fallbackSubtype(type, inputSubtype);
+    } else if (typeName == "8") {
+        subtype = eightBitSubtype(type);
     } else {
         for (const SampleType& s : kSampleTypes) {
             if (typeName == s.name) {
@@ -214,9 +398,19 @@ int outputFormat(const std::string& request, int inputFormat, int channels, int 
         }
     }
     if (!writable(type | subtype, channels, sampleRateHz)) {
-        throw ToolError("cannot write " + describeFormat(type | subtype) + " files", 2);
+        throw ToolError("cannot write " + describeFormat(type | subtype) + " files with " + std::to_string(channels) +
+                            " channels at " + std::to_string(sampleRateHz) + " Hz; choose another with --format",
+                        2);
     }
     return type | subtype;
+}
+
+std::int64_t maximumFrames(int format, int channels) {
+    if ((format & SF_FORMAT_TYPEMASK) != SF_FORMAT_AIFF || channels < 1) {
+        return -1;
+    }
+    const std::int64_t frameBytes = std::int64_t{channels} * bytesPerSample(format & SF_FORMAT_SUBMASK);
+    return (std::int64_t{0xFFFFFFFF} - kAiffHeaderBytes) / frameBytes;
 }
 
 std::string describeFormat(int format) {

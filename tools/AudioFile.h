@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "AudioSink.h"
+
 struct sf_private_tag;
 
 struct AudioFileInfo {
@@ -13,6 +15,9 @@ struct AudioFileInfo {
     int channels = 0;
     int sampleRateHz = 0;
     std::int64_t frames = 0;
+    // The frames the header promises, where the file's own header says it and
+    // libsndfile trims its count to what the file holds (WAV, AIFF); else `frames`.
+    std::int64_t promisedFrames = 0;
 };
 
 class AudioReader {
@@ -25,44 +30,67 @@ public:
 
     const AudioFileInfo& info() const { return info_; }
     // Reads up to `frames` interleaved frames as floats at full scale +-1;
-    // answers the number read, 0 at the end.
+    // answers the number read, 0 at the end. A decoder that fails part-way (a
+    // cut-off FLAC file) ends the file there: the failure is kept in readError().
     std::int64_t read(float* interleaved, std::int64_t frames);
+    // Why reading stopped early; empty when the file ended where it should.
+    const std::string& readError() const { return readError_; }
 
 private:
     std::string path_;
     sf_private_tag* file_;
     AudioFileInfo info_;
+    std::string readError_;
 };
 
 class AudioWriter {
 public:
     // Opens a temporary file beside `path`. Throws ToolError when it can't be written.
+    // WAV is written as RF64 that stays a plain WAV file unless it passes 4 GiB.
     AudioWriter(const std::string& path, int format, int channels, int sampleRateHz);
+    // The same writer into `sink`, named `name` in messages; commit() only closes.
+    AudioWriter(AudioSink& sink, const std::string& name, int format, int channels, int sampleRateHz);
     AudioWriter(const AudioWriter&) = delete;
     AudioWriter& operator=(const AudioWriter&) = delete;
     // Removes the temporary file unless commit() put it in place.
     ~AudioWriter();
 
+    // Throws ToolError, writing nothing, when the frames would take the file past
+    // its container's size limit.
     void write(const float* interleaved, std::int64_t frames);
     // Closes the file and renames it to the path asked for.
     void commit();
 
 private:
+    void configure(int format, int channels);
     void discard();
 
     std::string path_;
     std::string temporaryPath_;
     sf_private_tag* file_;
+    std::int64_t framesWritten_ = 0;
+    std::int64_t maximumFrames_ = -1;
+    std::string containerName_;
 };
 
 // True for sample types that store integers, where values past full scale clip.
 bool isIntegerFormat(int format);
 
-// The output format for a --format request ("wav", "flac:24", "aiff:float", ...),
-// starting from the input's; an empty request keeps the input's format.
-// Throws ToolError for a request that names no known container or sample type,
-// or a combination libsndfile can't write.
-int outputFormat(const std::string& request, int inputFormat, int channels, int sampleRateHz);
+// The output format for `outputPath` and a --format request ("wav", "flac:24",
+// "aiff:float", ...). The container comes from the request, else from the path's
+// extension in any case (.wav, .aif, .aiff, .flac, .ogg, .oga, .w64, .rf64, .caf),
+// else, for a name with no extension, from the input. The sample type comes from
+// the request, else the input's where the container can store it, else the
+// nearest lossless one (float, 24-bit for FLAC; Vorbis for Ogg).
+// Throws ToolError with exit status 2 for an unknown extension, container or
+// sample type, a request that contradicts the extension, or a combination
+// libsndfile can't write.
+int outputFormat(const std::string& request, const std::string& outputPath, int inputFormat, int channels,
+                 int sampleRateHz);
+
+// The most frames a file of `format` can hold before its header's sizes overflow
+// (AIFF's 32-bit chunk sizes); -1 for containers without such a limit.
+std::int64_t maximumFrames(int format, int channels);
 
 // "WAV float", "FLAC 24-bit", ... for messages.
 std::string describeFormat(int format);

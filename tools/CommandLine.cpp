@@ -23,26 +23,32 @@ const char* const kUsage = R"(usage:
   brevander render IN OUT [--set NAME=VALUE]... [--param INDEX=X]... [--block N]
                           [--format FORMAT] [--plugin FILE]
   brevander params [--set NAME=VALUE]... [--param INDEX=X]... [--plugin FILE]
-  brevander response --out PNG [--csv FILE] [--rate HZ] [--set NAME=VALUE]...
+  brevander response --out IMAGE [--csv FILE] [--rate HZ] [--set NAME=VALUE]...
                           [--param INDEX=X]... [--plugin FILE]
   brevander demo [--out-dir DIR]
   brevander help
 
-render    processes IN (WAV, AIFF, FLAC or Ogg, any sample rate) through the
-          plug-in in blocks of N frames (default 512) and writes OUT. A mono file
-          is processed as a centred stereo source (the same signal in both
-          inputs) and gives a stereo OUT. OUT keeps IN's format and sample type
-          unless --format asks for another: wav, aiff, flac or ogg, optionally
-          with a sample type, as in wav:24, flac:16, aiff:float (types: 8, 16,
-          24, 32, float, double, vorbis). Float stays float; integer output clips
-          at full scale and the summary counts the clipped samples. OUT appears
-          only when it is complete.
+render    processes IN (WAV, AIFF, FLAC, Ogg, W64, RF64 or CAF, any sample
+          rate) through the plug-in in blocks of N frames (default 512) and
+          writes OUT. A mono file is processed as a centred stereo source (the
+          same signal in both inputs) and gives a stereo OUT. OUT's extension,
+          in any case, chooses its container: .wav, .aif/.aiff, .flac,
+          .ogg/.oga (Vorbis), .w64, .rf64 or .caf; a name without one keeps
+          IN's. The sample type stays IN's where the container can store it
+          (FLAC: 24-bit for float). --format asks for one: wav, aiff (aif),
+          flac, ogg, w64, rf64 or caf, which must agree with the extension,
+          optionally with a sample type, as in wav:24, flac:16, aiff:float
+          (types: 8, 16, 24, 32, float, double, vorbis; WAV's 8-bit is
+          unsigned). A WAV past 4 GiB is written as RF64; AIFF stops at 4 GiB.
+          Float stays float; integer output clips at full scale and the summary
+          counts the clipped samples. OUT appears only when it is complete.
 params    lists the parameters: index, name, value in its unit, display text,
           label and range, after any settings given.
 response  measures the sum path (a common-mode impulse) and the difference path
           (a differential impulse) through the plug-in at rate HZ (default
           44100) and plots magnitude, phase and phase difference from 10 Hz to
-          20 kHz; --csv also writes the data.
+          20 kHz, as PNG, SVG or PDF by IMAGE's extension; --csv also writes
+          the data.
 demo      synthesises a stereo scene recorded by a spaced pair 18 cm apart,
           renders it with the default settings and writes DIR/in.wav,
           DIR/out.wav and DIR/response.png (DIR defaults to demo), then prints
@@ -197,6 +203,9 @@ int render(Arguments& a, std::ostream& out, std::ostream& err, bool interactive)
     }
     const RenderSummary summary = renderFile(request, progress);
     bar.reset();
+    for (const std::string& line : warningLines(request, summary)) {
+        err << "brevander: warning: " << line << "\n";
+    }
     out << summaryLine(request, summary) << "\n";
     return 0;
 }
@@ -269,10 +278,13 @@ int response(Arguments& a, std::ostream& out) {
         }
     }
     if (pngPath.empty()) {
-        throw ToolError("response needs --out PNG", 2);
+        throw ToolError("response needs --out IMAGE (.png, .svg or .pdf)", 2);
     }
     if (rateHz < 44000) {
         throw ToolError("--rate must be at least 44000 Hz to plot up to 20 kHz", 2);
+    }
+    if (imageFormatFor(pngPath).empty()) {
+        throw ToolError("cannot draw " + pngPath + ": name it .png, .svg or .pdf", 2);
     }
     StereoEffect effect(common.plugin());
     common.apply(effect.instance());

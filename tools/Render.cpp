@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include "AudioFile.h"
 #include "BackgroundWriter.h"
@@ -24,7 +25,7 @@ constexpr std::size_t kChunkFrames = 16384;
 
 PluginLibrary loadLibrary(const std::string& path) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
+    if (!std::filesystem::exists(path, ec)) {
         throw ToolError("cannot load plug-in " + path + ": no such file");
     }
     try {
@@ -45,12 +46,18 @@ std::string decibelsFullScale(float peak) {
 
 }  // namespace
 
-StereoEffect::StereoEffect(const std::string& pluginPath)
-    : library_(loadLibrary(pluginPath)), host_(), instance_(library_, host_) {
-    const AEffect& record = instance_.record();
-    if (record.magic != kEffectMagic) {
-        throw ToolError(pluginPath + " is not a VST 2 effect: its record lacks the effect mark");
+namespace {
+PluginInstance& checkedInstance(std::optional<PluginInstance>& instance, const PluginLibrary& library, Host& host) {
+    try {
+        return instance.emplace(library, host);
+    } catch (const PluginLoadError& e) {
+        throw ToolError(e.what());
     }
+}
+}  // namespace
+
+StereoEffect::StereoEffect(const std::string& pluginPath) : library_(loadLibrary(pluginPath)), host_(), instance_() {
+    const AEffect& record = checkedInstance(instance_, library_, host_).record();
     if (record.numInputs != 2 || record.numOutputs != 2) {
         throw ToolError(pluginPath + " has " + std::to_string(record.numInputs) + " inputs and " +
                         std::to_string(record.numOutputs) + " outputs; the tool needs a stereo effect with 2 and 2");
@@ -89,8 +96,13 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
 
     // A mono file is a centred source: both inputs get it, and the output is stereo.
     constexpr int kOutputChannels = 2;
-    const int format = outputFormat(request.format, in.format, kOutputChannels, in.sampleRateHz);
+    const int format = outputFormat(request.format, request.outputPath, in.format, kOutputChannels, in.sampleRateHz);
     const bool clips = isIntegerFormat(format);
+    const std::int64_t maximum = maximumFrames(format, kOutputChannels);
+    if (maximum >= 0 && in.frames > maximum) {
+        throw ToolError(request.outputPath + " would pass the 4 GiB that " + describeFormat(format) +
+                        " files can hold (" + std::to_string(in.frames) + " frames); use .w64, .rf64, .caf or .flac");
+    }
 
     plugin.setSampleRate(static_cast<float>(in.sampleRateHz));
     plugin.setBlockSize(request.blockFrames);
@@ -124,7 +136,16 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
         for (std::size_t i = 0; i < n; ++i) {
             left[i] = interleavedIn[i * channels];
             right[i] = interleavedIn[i * channels + channels - 1];
-            peakIn = std::max(peakIn, std::max(std::fabs(left[i]), std::fabs(right[i])));
+        }
+        for (std::size_t j = 0; j < n * channels; ++j) {
+            const float sample = interleavedIn[j];
+            if (std::isfinite(sample)) {
+                peakIn = std::max(peakIn, std::fabs(sample));
+            } else if (std::isnan(sample)) {
+                ++summary.nanInputSamples;
+            } else {
+                ++summary.infiniteInputSamples;
+            }
         }
         summary.peakIn = peakIn;
         for (std::size_t at = 0; at < n; at += block) {
@@ -155,11 +176,32 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
             progress(std::min(1.0, static_cast<double>(summary.frames) / static_cast<double>(in.frames)));
         }
     }
+    summary.readError = reader.readError();
+    summary.promisedFrames = std::max(in.promisedFrames, summary.frames);
+    if (summary.frames == 0 && !summary.readError.empty()) {
+        throw ToolError("cannot read " + request.inputPath + ": " + summary.readError);
+    }
     plugin.setMainsOn(false);
     writer.commit();
     summary.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     summary.audioSeconds = static_cast<double>(summary.frames) / in.sampleRateHz;
     return summary;
+}
+
+std::vector<std::string> warningLines(const RenderRequest& request, const RenderSummary& summary) {
+    std::vector<std::string> lines;
+    if (summary.nanInputSamples > 0 || summary.infiniteInputSamples > 0) {
+        lines.push_back(request.inputPath + " holds " + std::to_string(summary.nanInputSamples) + " NaN and " +
+                        std::to_string(summary.infiniteInputSamples) +
+                        " infinite samples, passed to the plug-in as they are");
+    }
+    if (summary.promisedFrames > summary.frames) {
+        lines.push_back(request.inputPath + " is cut short: its header promised " +
+                        std::to_string(summary.promisedFrames) + " frames, it held " + std::to_string(summary.frames) +
+                        (summary.readError.empty() ? "" : " (" + summary.readError + ")") +
+                        "; the output has those it held");
+    }
+    return lines;
 }
 
 std::string summaryLine(const RenderRequest& request, const RenderSummary& summary) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,13 @@ struct RenderSummary {
     float peakOut = 0.0f;  // before any clipping
     std::int64_t clippedSamples = 0;
     int outputFormat = 0;
+    // Input samples that are not numbers or are infinite, counted per channel of
+    // the file (a mono sample once); the plug-in gets them as they are.
+    std::int64_t nanInputSamples = 0;
+    std::int64_t infiniteInputSamples = 0;
+    // The frames the input's header promised; more than `frames` for a cut-off file.
+    std::int64_t promisedFrames = 0;
+    std::string readError;  // why the input ended early, when its decoder said
 };
 
 // A loaded effect file with one instance, checked to be an effect with two inputs
@@ -40,12 +48,12 @@ struct RenderSummary {
 class StereoEffect {
 public:
     explicit StereoEffect(const std::string& pluginPath);
-    PluginInstance& instance() { return instance_; }
+    PluginInstance& instance() { return *instance_; }
 
 private:
     PluginLibrary library_;
     Host host_;
-    PluginInstance instance_;
+    std::optional<PluginInstance> instance_;
 };
 
 // Called with the fraction done, from 0 to 1, after each block.
@@ -57,6 +65,10 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
 // Asks a render in progress to stop at its next block (from a signal handler too);
 // it then fails with exit status 130.
 void requestRenderStop();
+
+// Lines about the input that the user should hear of although the render
+// succeeded (non-finite samples, a cut-off file); none for a clean input.
+std::vector<std::string> warningLines(const RenderRequest& request, const RenderSummary& summary);
 
 // "in.wav -> out.wav: 264600 frames, 6.00 s at 44100 Hz, 380x real time, ..."
 std::string summaryLine(const RenderRequest& request, const RenderSummary& summary);

@@ -8,11 +8,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <numbers>
 #include <stdexcept>
 
@@ -328,10 +330,19 @@ void writeResponseCsv(const std::string& path, const std::vector<ResponsePoint>&
     }
 }
 
-void plotResponse(const std::string& csvPath, const std::string& pngPath, const std::string& title) {
+std::string imageFormatFor(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return extension == ".png" || extension == ".svg" || extension == ".pdf" ? extension.substr(1) : std::string();
+}
+
+void plotResponse(const std::string& csvPath, const std::string& imagePath, const std::string& title,
+                  const std::string& imageFormat) {
     const std::string script = plotScriptPath();
     const ChildOutcome outcome =
-        runCapturingStderr({BREVANDER_PYTHON, script, csvPath, pngPath, title}, "MPLBACKEND=Agg");
+        runCapturingStderr({BREVANDER_PYTHON, script, csvPath, imagePath, title, imageFormat}, "MPLBACKEND=Agg");
     if (WIFEXITED(outcome.status) && WEXITSTATUS(outcome.status) == 0) {
         return;
     }
@@ -345,12 +356,16 @@ void plotResponse(const std::string& csvPath, const std::string& pngPath, const 
 
 void writeResponsePlot(PluginInstance& effect, float sampleRateHz, const std::string& imagePath,
                        const std::string& csvPath, const std::string& title) {
+    const std::string format = imageFormatFor(imagePath);
+    if (format.empty()) {
+        throw std::invalid_argument("cannot draw " + imagePath + ": name it .png, .svg or .pdf");
+    }
     const std::vector<ResponsePoint> points = measureResponse(effect, sampleRateHz, logFrequencies(10.0, 20000.0, 400));
     const bool keepCsv = !csvPath.empty();
     const std::string csv = keepCsv ? csvPath : imagePath + ".csv";
     writeResponseCsv(csv, points);
     try {
-        plotResponse(csv, imagePath, title);
+        plotResponse(csv, imagePath, title, format);
     } catch (...) {
         if (!keepCsv) {
             std::remove(csv.c_str());

@@ -40,13 +40,20 @@ std::vector<ResponsePoint> measureResponse(PluginInstance& effect, float sampleR
 // finite and std::runtime_error("cannot write PATH") when the file cannot be written.
 void writeResponseCsv(const std::string& path, const std::vector<ResponsePoint>& points);
 
-// Draws the plot (PNG) from such a CSV with the plotting script (see plotScriptPath),
-// run by the build's python3 with MPLBACKEND=Agg and its arguments passed as they
-// are, with no shell. Throws std::runtime_error with a one-line message, ending with the script's
+// The picture format a path's extension asks for, in any case: "png", "svg" or
+// "pdf"; empty for any other extension or none.
+std::string imageFormatFor(const std::string& path);
+
+// Draws the plot in `imageFormat` (png, svg or pdf) from such a CSV with the plotting
+// script (see plotScriptPath), run by the build's python3 with MPLBACKEND=Agg and its
+// arguments passed as they are, with no shell. Throws std::runtime_error with a
+// one-line message, ending with the script's
 // last line on stderr, when python cannot be run or the script fails.
-void plotResponse(const std::string& csvPath, const std::string& pngPath, const std::string& title);
+void plotResponse(const std::string& csvPath, const std::string& imagePath, const std::string& title,
+                  const std::string& imageFormat);
 
 // Measures the instance at 400 log-spaced frequencies from 10 Hz to 20 kHz and draws
-// the plot at `imagePath`; `csvPath`, when not empty, keeps the data too.
+// the plot at `imagePath`, in the format its extension names (std::invalid_argument
+// before measuring for one it names none); `csvPath`, when not empty, keeps the data too.
 void writeResponsePlot(PluginInstance& effect, float sampleRateHz, const std::string& imagePath,
                        const std::string& csvPath, const std::string& title);

@@ -2,7 +2,10 @@
 """Plots the response CSV that `brevander` writes: magnitude, phase and the phase
 difference of the sum and difference paths over 10 Hz to 20 kHz.
 
-usage: plot_response.py RESPONSE.csv OUTPUT.png TITLE
+usage: plot_response.py RESPONSE.csv OUTPUT TITLE [FORMAT]
+
+FORMAT is png (the default), svg or pdf; it is given apart from OUTPUT's name
+because the caller may draw to a temporary name with another extension.
 
 Exits with status 1 and a one-line message on stderr when the input cannot be
 used or the picture cannot be written; status 2 for wrong arguments.
@@ -163,13 +166,16 @@ def draw(data, title):
     return figure
 
 
-def save(figure, png_path):
+FORMATS = ("png", "svg", "pdf")
+
+
+def save(figure, png_path, image_format):
     """Into a temporary file beside the target, then renamed: a reader never sees a half-written picture."""
     directory = os.path.dirname(os.path.abspath(png_path))
-    handle, temporary = tempfile.mkstemp(dir=directory, prefix=".plot-", suffix=".png")
+    handle, temporary = tempfile.mkstemp(dir=directory, prefix=".plot-", suffix="." + image_format)
     try:
         with os.fdopen(handle, "wb") as f:
-            figure.savefig(f, format="png")
+            figure.savefig(f, format=image_format)
         os.chmod(temporary, 0o666 & ~current_umask())
         os.replace(temporary, png_path)
     except BaseException:
@@ -184,14 +190,15 @@ def current_umask():
 
 
 def main(arguments):
-    if len(arguments) != 4:
-        print(f"usage: {os.path.basename(arguments[0])} RESPONSE.csv OUTPUT.png TITLE", file=sys.stderr)
+    if len(arguments) not in (4, 5) or (len(arguments) == 5 and arguments[4] not in FORMATS):
+        print(f"usage: {os.path.basename(arguments[0])} RESPONSE.csv OUTPUT TITLE [png|svg|pdf]", file=sys.stderr)
         return 2
-    csv_path, png_path, title = arguments[1:]
+    csv_path, png_path, title = arguments[1:4]
+    image_format = arguments[4] if len(arguments) == 5 else "png"
     name = os.path.basename(arguments[0])
     try:
         figure = draw(read_response(csv_path), title)
-        save(figure, png_path)
+        save(figure, png_path, image_format)
     except InputError as e:
         print(f"{name}: {e}", file=sys.stderr)
         return 1

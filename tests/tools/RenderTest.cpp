@@ -83,7 +83,8 @@ TEST(Render, EqualsThePluginsOwnProcessingAtBothRatesWithSettingsByNameAndIndex)
                                                                {kVlfCutOff, 0.25f}});
         const AudioContents output = readAudio(request.outputPath);
         EXPECT_EQ(output.info.sampleRateHz, rateHz);
-        EXPECT_EQ(output.info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+        // WAV goes out in the extensible layout that RF64's fallback to plain WAV writes.
+        EXPECT_EQ(output.info.format, SF_FORMAT_WAVEX | SF_FORMAT_FLOAT);
         ASSERT_EQ(output.interleaved.size(), expected.size());
         EXPECT_EQ(output.interleaved, expected) << rateHz << " Hz";
         EXPECT_EQ(summary.frames, 5000);
@@ -129,7 +130,7 @@ TEST(Render, IntegerOutputClipsAtFullScaleAndCountsWhileFloatKeepsEveryValue) {
     toInteger.format = "wav:16";
     const RenderSummary integerSummary = renderFile(toInteger);
     const AudioContents clipped = readAudio(toInteger.outputPath);
-    EXPECT_EQ(clipped.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    EXPECT_EQ(clipped.info.format, SF_FORMAT_WAVEX | SF_FORMAT_PCM_16);
     std::int64_t atFullScale = 0;
     for (const float x : clipped.interleaved) {
         ASSERT_LE(std::fabs(x), 1.0f);

@@ -301,7 +301,7 @@ TEST_F(ResponseFiles, PlotIsAPngAndBadInputThrowsOneLine) {
         points.push_back({f, 1.0, highPass});
     }
     writeResponseCsv(path("r.csv"), points);
-    plotResponse(path("r.csv"), path("r.png"), "test plot");
+    plotResponse(path("r.csv"), path("r.png"), "test plot", "png");
     const std::string png = readFile(path("r.png"));
     ASSERT_GT(png.size(), 1000u);
     EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
@@ -310,7 +310,7 @@ TEST_F(ResponseFiles, PlotIsAPngAndBadInputThrowsOneLine) {
 
     std::ofstream(path("bad.csv")) << "frequency,gain\n1,2\n";
     try {
-        plotResponse(path("bad.csv"), path("bad.png"), "bad");
+        plotResponse(path("bad.csv"), path("bad.png"), "bad", "png");
         FAIL() << "no exception";
     } catch (const std::runtime_error& e) {
         const std::string message = e.what();
@@ -330,12 +330,12 @@ TEST_F(ResponseFiles, ScriptGetsItsArgumentsVerbatimAndItsLastErrorLineIsReporte
     const ScopedEnvironment backend("MPLBACKEND", "TkAgg");
     const std::string title = "width 150 % $(touch pwned) `id` 'single' \"double\" ; | & *";
     try {
-        plotResponse(path("in.csv"), path("out.txt"), title);
+        plotResponse(path("in.csv"), path("out.txt"), title, "svg");
         FAIL() << "no exception";
     } catch (const std::runtime_error& e) {
         const std::string message = e.what();
         EXPECT_NE(message.find("exit status 3"), std::string::npos) << message;
         EXPECT_EQ(message.substr(message.size() - 12), ": last words") << message;
     }
-    EXPECT_EQ(readFile(path("out.txt")), path("in.csv") + "\n" + path("out.txt") + "\n" + title + "\nAgg");
+    EXPECT_EQ(readFile(path("out.txt")), path("in.csv") + "\n" + path("out.txt") + "\n" + title + "\nsvg\nAgg");
 }
