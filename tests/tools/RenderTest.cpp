@@ -71,8 +71,11 @@ TEST(Render, EqualsThePluginsOwnProcessingAtBothRatesWithSettingsByNameAndIndex)
         RenderRequest request;
         request.inputPath = folder.file("in.wav");
         request.outputPath = folder.file("out.wav");
-        request.settings = {"mic spacing=30", "LF Width=150", "6=120"};
-        request.normalisedSettings = {"4=0", "1=0.25"};
+        request.settings = {{SettingKind::inUnit, "mic spacing=30"},
+                            {SettingKind::inUnit, "LF Width=150"},
+                            {SettingKind::normalised, "4=0"},
+                            {SettingKind::inUnit, "6=120"},
+                            {SettingKind::normalised, "1=0.25"}};
         const RenderSummary summary = renderFile(request);
 
         const std::vector<float> expected = directlyProcessed(input, static_cast<float>(rateHz),
