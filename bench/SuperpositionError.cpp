@@ -95,8 +95,8 @@ int main() {
                 kSeconds);
     std::printf("%-10s %-10s %s\n", "rate", "defaults", "VLF filter off");
     for (const float rateHz : {44100.0f, 48000.0f, 96000.0f, 192000.0f}) {
-        std::printf("%-10.0f %-10.1f %.1f\n", static_cast<double>(rateHz), superpositionErrorDbfs(library, rateHz, true),
-                    superpositionErrorDbfs(library, rateHz, false));
+        std::printf("%-10.0f %-10.1f %.1f\n", static_cast<double>(rateHz),
+                    superpositionErrorDbfs(library, rateHz, true), superpositionErrorDbfs(library, rateHz, false));
     }
     return 0;
 }

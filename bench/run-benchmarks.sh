@@ -45,3 +45,6 @@ for minutes in 1 10; do
   theirs=$(median_of_five ffmpeg -v error -y -i "$input" -filter_complex "$chain" -c:a pcm_f32le "$data/out-ffmpeg.wav")
   printf '%s min: brevander %.3f s, ffmpeg %.3f s, ratio %.3f\n' "$minutes" "$ours" "$theirs" "$(echo "$ours / $theirs" | bc -l)"
 done
+
+# Rendering a folder on every core against one file at a time.
+bench/batch-speedup.sh "$tool"

@@ -181,19 +181,32 @@ std::string lowercaseToUpper(std::string text) {
     return text;
 }
 
-// WAV goes out as RF64, which libsndfile turns back into a plain WAV header on
-// closing unless the data has passed WAV's 4 GiB.
-SF_INFO writingInfo(int format, int channels, int sampleRateHz) {
+// Room for the header chunks (fmt, COMM, SSND's offset fields, PEAK, JUNK) inside
+// the 32-bit RIFF and FORM sizes.
+constexpr std::int64_t kHeaderBytes = 4096;
+
+// The frames a container with 32-bit chunk sizes (WAV, AIFF) can hold.
+std::int64_t thirtyTwoBitLimitFrames(int format, int channels) {
+    const std::int64_t frameBytes = std::int64_t{channels} * bytesPerSample(format & SF_FORMAT_SUBMASK);
+    return frameBytes > 0 ? (std::int64_t{0xFFFFFFFF} - kHeaderBytes) / frameBytes : -1;
+}
+
+// A WAV that will stay within 4 GiB is written as a plain WAV. One that may pass it
+// (or whose length is unknown) is written as RF64, which libsndfile turns back into
+// a WAV header on closing when the data has stayed within 4 GiB after all.
+bool writtenAsRf64(int format, int channels, std::int64_t expectedFrames) {
+    return (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV &&
+           (expectedFrames < 0 || expectedFrames > thirtyTwoBitLimitFrames(format, channels));
+}
+
+SF_INFO writingInfo(int format, int channels, int sampleRateHz, std::int64_t expectedFrames) {
     SF_INFO info{};
     info.format =
-        (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV ? SF_FORMAT_RF64 | (format & SF_FORMAT_SUBMASK) : format;
+        writtenAsRf64(format, channels, expectedFrames) ? SF_FORMAT_RF64 | (format & SF_FORMAT_SUBMASK) : format;
     info.channels = channels;
     info.samplerate = sampleRateHz;
     return info;
 }
-
-// Room for AIFF's header chunks (COMM, SSND's offset fields, PEAK) inside its 32-bit FORM size.
-constexpr std::int64_t kAiffHeaderBytes = 4096;
 
 }  // namespace
 
@@ -236,7 +249,8 @@ std::int64_t AudioReader::read(float* interleaved, std::int64_t frames) {
     return static_cast<std::int64_t>(got);
 }
 
-AudioWriter::AudioWriter(const std::string& path, int format, int channels, int sampleRateHz)
+AudioWriter::AudioWriter(const std::string& path, int format, int channels, int sampleRateHz,
+                         std::int64_t expectedFrames)
     : path_(path), temporaryPath_(), file_(nullptr) {
     const std::filesystem::path target(path);
     std::error_code ec;
@@ -253,16 +267,17 @@ AudioWriter::AudioWriter(const std::string& path, int format, int channels, int 
     hiddenName += ".partial-";
     hiddenName += std::to_string(static_cast<long>(getpid()));
     temporaryPath_ = (target.parent_path() / hiddenName).string();
-    SF_INFO info = writingInfo(format, channels, sampleRateHz);
+    SF_INFO info = writingInfo(format, channels, sampleRateHz, expectedFrames);
     file_ = sf_open(temporaryPath_.c_str(), SFM_WRITE, &info);
     if (file_ == nullptr) {
         const std::string reason = sf_strerror(nullptr);
         throw ToolError("cannot write " + path + ": " + reason);
     }
-    configure(format, channels);
+    configure(format, channels, expectedFrames);
 }
 
-AudioWriter::AudioWriter(AudioSink& sink, const std::string& name, int format, int channels, int sampleRateHz)
+AudioWriter::AudioWriter(AudioSink& sink, const std::string& name, int format, int channels, int sampleRateHz,
+                         std::int64_t expectedFrames)
     : path_(name), temporaryPath_(), file_(nullptr) {
     static SF_VIRTUAL_IO io = {
         [](void* user) -> sf_count_t { return static_cast<AudioSink*>(user)->length(); },
@@ -277,22 +292,26 @@ AudioWriter::AudioWriter(AudioSink& sink, const std::string& name, int format, i
         },
         [](void* user) -> sf_count_t { return static_cast<AudioSink*>(user)->tell(); },
     };
-    SF_INFO info = writingInfo(format, channels, sampleRateHz);
+    SF_INFO info = writingInfo(format, channels, sampleRateHz, expectedFrames);
     file_ = sf_open_virtual(&io, SFM_WRITE, &info, &sink);
     if (file_ == nullptr) {
         const std::string reason = sf_strerror(nullptr);
         throw ToolError("cannot write " + name + ": " + reason);
     }
-    configure(format, channels);
+    configure(format, channels, expectedFrames);
 }
 
-void AudioWriter::configure(int format, int channels) {
+void AudioWriter::configure(int format, int channels, std::int64_t expectedFrames) {
     // Integer formats clip at full scale instead of wrapping round.
     sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    if ((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV) {
+    if (writtenAsRf64(format, channels, expectedFrames)) {
         sf_command(file_, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
+    } else if ((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV) {
+        // A plain WAV whose input held more than it promised must not pass 4 GiB unseen.
+        maximumFrames_ = thirtyTwoBitLimitFrames(format, channels);
+    } else {
+        maximumFrames_ = maximumFrames(format, channels);
     }
-    maximumFrames_ = maximumFrames(format, channels);
     containerName_ = containerName(format & SF_FORMAT_TYPEMASK);
 }
 
@@ -409,8 +428,7 @@ std::int64_t maximumFrames(int format, int channels) {
     if ((format & SF_FORMAT_TYPEMASK) != SF_FORMAT_AIFF || channels < 1) {
         return -1;
     }
-    const std::int64_t frameBytes = std::int64_t{channels} * bytesPerSample(format & SF_FORMAT_SUBMASK);
-    return (std::int64_t{0xFFFFFFFF} - kAiffHeaderBytes) / frameBytes;
+    return thirtyTwoBitLimitFrames(format, channels);
 }
 
 std::string describeFormat(int format) {

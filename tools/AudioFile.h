@@ -46,10 +46,13 @@ private:
 class AudioWriter {
 public:
     // Opens a temporary file beside `path`. Throws ToolError when it can't be written.
-    // WAV is written as RF64 that stays a plain WAV file unless it passes 4 GiB.
-    AudioWriter(const std::string& path, int format, int channels, int sampleRateHz);
+    // `expectedFrames` is how long the file will be, or -1 when that is unknown: a
+    // WAV that may pass 4 GiB is written as RF64, which stays a plain WAV file (in
+    // the extensible layout) unless it does pass 4 GiB; any other WAV is plain.
+    AudioWriter(const std::string& path, int format, int channels, int sampleRateHz, std::int64_t expectedFrames);
     // The same writer into `sink`, named `name` in messages; commit() only closes.
-    AudioWriter(AudioSink& sink, const std::string& name, int format, int channels, int sampleRateHz);
+    AudioWriter(AudioSink& sink, const std::string& name, int format, int channels, int sampleRateHz,
+                std::int64_t expectedFrames);
     AudioWriter(const AudioWriter&) = delete;
     AudioWriter& operator=(const AudioWriter&) = delete;
     // Removes the temporary file unless commit() put it in place.
@@ -62,7 +65,7 @@ public:
     void commit();
 
 private:
-    void configure(int format, int channels);
+    void configure(int format, int channels, std::int64_t expectedFrames);
     void discard();
 
     std::string path_;

@@ -1,18 +1,23 @@
+// The `brevander` command line on CLI11: render (one file, or many into a folder),
+// params, response, demo and help, with the exit statuses and one-line messages users see.
 #include "CommandLine.h"
 
 #include <sndfile.h>
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <optional>
 
 #include "AudioFile.h"
 #include "BandAnalysis.h"
+#include "BatchRender.h"
 #include "DemoScene.h"
 #include "ParameterSettings.h"
+#include "ProgressBar.h"
 #include "Render.h"
 #include "Response.h"
 #include "ToolError.h"
@@ -21,12 +26,13 @@ namespace {
 
 const char* const kUsage = R"(usage:
   brevander render IN OUT [--set NAME=VALUE]... [--param INDEX=X]... [--block N]
-                          [--format FORMAT] [--plugin FILE]
+                          [--format FORMAT] [--plugin FILE] [--overwrite] [--in-place]
+  brevander render IN... --out-dir DIR [-j N] [the same options]
   brevander params [--set NAME=VALUE]... [--param INDEX=X]... [--plugin FILE]
   brevander response --out IMAGE [--csv FILE] [--rate HZ] [--set NAME=VALUE]...
-                          [--param INDEX=X]... [--plugin FILE]
-  brevander demo [--out-dir DIR]
-  brevander help
+                          [--param INDEX=X]... [--plugin FILE] [--overwrite]
+  brevander demo [--out-dir DIR] [--overwrite]
+  brevander help [COMMAND]        brevander COMMAND --help        brevander --version
 
 render    processes IN (WAV, AIFF, FLAC, Ogg, W64, RF64 or CAF, any sample
           rate) through the plug-in in blocks of N frames (default 512) and
@@ -42,13 +48,16 @@ render    processes IN (WAV, AIFF, FLAC, Ogg, W64, RF64 or CAF, any sample
           unsigned). A WAV past 4 GiB is written as RF64; AIFF stops at 4 GiB.
           Float stays float; integer output clips at full scale and the summary
           counts the clipped samples. OUT appears only when it is complete.
+          With --out-dir, every IN (a folder stands for the audio files in it)
+          is rendered to DIR under its own file name (with --format's
+          extension), N files at once (default: one per core).
 params    lists the parameters: index, name, value in its unit, display text,
           label and range, after any settings given.
 response  measures the sum path (a common-mode impulse) and the difference path
-          (a differential impulse) through the plug-in at rate HZ (default
-          44100) and plots magnitude, phase and phase difference from 10 Hz to
-          20 kHz, as PNG, SVG or PDF by IMAGE's extension; --csv also writes
-          the data.
+          (a differential impulse) through the plug-in at rate HZ (44000 to
+          768000, default 44100) and plots magnitude, phase and phase difference
+          from 10 Hz to 20 kHz, as PNG, SVG or PDF by IMAGE's extension; --csv
+          also writes the data.
 demo      synthesises a stereo scene recorded by a spaced pair 18 cm apart,
           renders it with the default settings and writes DIR/in.wav,
           DIR/out.wav and DIR/response.png (DIR defaults to demo), then prints
@@ -57,68 +66,17 @@ demo      synthesises a stereo scene recorded by a spaced pair 18 cm apart,
 --set NAME=VALUE   a parameter by name (any case) or index, in its own unit:
                    "Mic Spacing=18", "LF Width=150", "VLF Cut-Off=30",
                    "Mid Bass Cut Gain=-1.6" (dB), "Enable Sum LF Shelf=off"
---param INDEX=X    a parameter's normalised value from 0 to 1, as a host sends it
+--param INDEX=X    a parameter's normalised value from 0 to 1, as a host sends it;
+                   settings apply in the order given, so the last one wins
 --plugin FILE      another VST 2 effect file with two inputs and two outputs
                    (--set needs Brevander's own file; use --param for others)
+-y, --overwrite    replace an output file that exists already
+--in-place         (render) OUT may be IN itself; implies --overwrite
+--opt=VALUE works as --opt VALUE; a later option replaces an earlier one; after
+--, every word is a file name, even one that starts with a dash.
 )";
 
-// Command-line words after the command, with the options each command allows.
-class Arguments {
-public:
-    Arguments(const std::vector<std::string>& args, std::size_t from) : args_(args), next_(from) {}
-
-    bool done() const { return next_ >= args_.size(); }
-    const std::string& peek() const { return args_[next_]; }
-    std::string take() { return args_[next_++]; }
-    std::string valueOf(const std::string& option) {
-        if (done()) {
-            throw ToolError(option + " needs a value", 2);
-        }
-        return take();
-    }
-
-private:
-    const std::vector<std::string>& args_;
-    std::size_t next_;
-};
-
-struct CommonOptions {
-    std::vector<std::string> settings;
-    std::vector<std::string> normalisedSettings;
-    std::string pluginPath;
-
-    // Takes the option at the front when it is one of these; answers whether it did.
-    bool take(Arguments& a) {
-        const std::string& word = a.peek();
-        if (word == "--set") {
-            a.take();
-            settings.push_back(a.valueOf("--set"));
-        } else if (word == "--param") {
-            a.take();
-            normalisedSettings.push_back(a.valueOf("--param"));
-        } else if (word == "--plugin") {
-            a.take();
-            pluginPath = a.valueOf("--plugin");
-        } else {
-            return false;
-        }
-        return true;
-    }
-
-    void apply(PluginInstance& effect) const {
-        const ParameterCatalogue catalogue = ParameterCatalogue::of(effect);
-        std::vector<ParameterAssignment> assignments;
-        for (const std::string& s : settings) {
-            assignments.push_back(parseSetting(s, catalogue));
-        }
-        for (const std::string& s : normalisedSettings) {
-            assignments.push_back(parseNormalisedSetting(s, catalogue));
-        }
-        applySettings(effect, assignments);
-    }
-
-    std::string plugin() const { return pluginPath.empty() ? toolPluginPath() : pluginPath; }
-};
+constexpr const char* kCommands[] = {"render", "params", "response", "demo", "help"};
 
 [[noreturn]] void unknownOption(const std::string& word) {
     throw ToolError("unknown option or extra argument '" + word + "' (see brevander help)", 2);
@@ -135,62 +93,77 @@ int parseInteger(const std::string& option, const std::string& text, int low, in
     return static_cast<int>(value);
 }
 
-// A bar on the terminal, redrawn at whole percents, for files of a minute or more.
-class ProgressBar {
-public:
-    ProgressBar(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
-    ~ProgressBar() {
-        if (shown_) {
-            err_ << "\r" << std::string(60, ' ') << "\r" << std::flush;
-        }
-    }
-    void update(double fraction) {
-        const int percent = static_cast<int>(fraction * 100.0);
-        if (!enabled_ || percent == lastPercent_) {
-            return;
-        }
-        lastPercent_ = percent;
-        shown_ = true;
-        const int filled = percent * 40 / 100;
-        err_ << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
-             << std::string(static_cast<std::size_t>(40 - filled), ' ') << "] " << percent << "%" << std::flush;
+// An option with one value; given again, the later value replaces the earlier.
+CLI::Option* addValue(CLI::App& command, const std::string& names, std::string& value, const std::string& typeName,
+                      const std::string& description) {
+    return command.add_option(names, value, description)
+        ->type_name(typeName)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
+// The options every command that loads the plug-in takes.
+struct CommonOptions {
+    CLI::Option* set = nullptr;
+    CLI::Option* param = nullptr;
+    std::vector<std::string> sets;
+    std::vector<std::string> params;
+    std::string pluginPath;
+
+    void addTo(CLI::App& command) {
+        // One value per occurrence: a word after it is a file name, not another setting.
+        set = command.add_option("--set", sets, "a parameter by name or index, in its own unit")
+                  ->type_name("NAME=VALUE")
+                  ->allow_extra_args(false);
+        param = command.add_option("--param", params, "a parameter's normalised value from 0 to 1")
+                    ->type_name("INDEX=X")
+                    ->allow_extra_args(false);
+        addValue(command, "--plugin", pluginPath, "FILE", "another stereo VST 2 effect file");
     }
 
-private:
-    std::ostream& err_;
-    bool enabled_;
-    bool shown_ = false;
-    int lastPercent_ = -1;
+    // --set and --param in the order they were typed, so that the last one naming
+    // a parameter wins whichever kind it is.
+    std::vector<ParameterSetting> settings(const CLI::App& command) const {
+        std::vector<ParameterSetting> ordered;
+        std::size_t nextSet = 0;
+        std::size_t nextParam = 0;
+        for (const CLI::Option* option : command.parse_order()) {
+            if (option == set && nextSet < set->results().size()) {
+                ordered.push_back({SettingKind::inUnit, set->results()[nextSet++]});
+            } else if (option == param && nextParam < param->results().size()) {
+                ordered.push_back({SettingKind::normalised, param->results()[nextParam++]});
+            }
+        }
+        return ordered;
+    }
+
+    std::string plugin() const { return pluginPath.empty() ? toolPluginPath() : pluginPath; }
 };
 
-int render(Arguments& a, std::ostream& out, std::ostream& err, bool interactive) {
-    RenderRequest request;
+struct RenderOptions {
     CommonOptions common;
-    std::vector<std::string> positional;
-    while (!a.done()) {
-        if (common.take(a)) {
-            continue;
-        }
-        const std::string word = a.take();
-        if (word == "--block") {
-            request.blockFrames = parseInteger("--block", a.valueOf("--block"), 1, 1 << 20);
-        } else if (word == "--format") {
-            request.format = a.valueOf("--format");
-        } else if (word.size() > 1 && word[0] == '-') {
-            unknownOption(word);
-        } else {
-            positional.push_back(word);
-        }
-    }
-    if (positional.size() != 2) {
-        throw ToolError("render needs an input and an output file (see brevander help)", 2);
-    }
-    request.inputPath = positional[0];
-    request.outputPath = positional[1];
-    request.settings = common.settings;
-    request.normalisedSettings = common.normalisedSettings;
-    request.pluginPath = common.pluginPath;
+    std::vector<std::string> files;
+    std::string block = "512";
+    std::string format;
+    std::string outDir;
+    std::string jobs;
+    bool overwrite = false;
+    bool inPlace = false;
+};
 
+struct ResponseOptions {
+    CommonOptions common;
+    std::string imagePath;
+    std::string csvPath;
+    std::string rate = "44100";
+    bool overwrite = false;
+};
+
+struct DemoOptions {
+    std::string dir = "demo";
+    bool overwrite = false;
+};
+
+int renderOne(RenderRequest request, std::ostream& out, std::ostream& err, bool interactive) {
     // Only files of a minute or more are worth a bar.
     std::optional<ProgressBar> bar;
     RenderProgress progress;
@@ -206,8 +179,41 @@ int render(Arguments& a, std::ostream& out, std::ostream& err, bool interactive)
     for (const std::string& line : warningLines(request, summary)) {
         err << "brevander: warning: " << line << "\n";
     }
-    out << summaryLine(request, summary) << "\n";
+    out << summaryLine(request, summary) << "\n" << std::flush;
     return 0;
+}
+
+int render(const CLI::App& command, const RenderOptions& o, std::ostream& out, std::ostream& err, bool interactive) {
+    RenderRequest request;
+    request.blockFrames = parseInteger("--block", o.block, 1, 1 << 20);
+    request.format = o.format;
+    request.settings = o.common.settings(command);
+    request.pluginPath = o.common.pluginPath;
+    request.inPlace = o.inPlace;
+    request.overwrite = o.overwrite || o.inPlace;
+    if (!o.jobs.empty() && o.outDir.empty()) {
+        throw ToolError("-j sets how many files render at once, which needs --out-dir DIR", 2);
+    }
+    if (!o.outDir.empty()) {
+        BatchRequest batch;
+        batch.inputPaths = o.files;
+        batch.outputDir = o.outDir;
+        batch.render = request;
+        batch.jobs = o.jobs.empty() ? 0 : parseInteger("-j", o.jobs, 1, 1024);
+        if (batch.inputPaths.empty()) {
+            throw ToolError("render --out-dir needs at least one input file or folder", 2);
+        }
+        return renderBatch(batch, out, err, interactive).exitStatus();
+    }
+    if (o.files.size() != 2) {
+        throw ToolError(o.files.size() > 2
+                            ? "render takes one input and one output, or several inputs with --out-dir DIR"
+                            : "render needs an input and an output file (see brevander help)",
+                        2);
+    }
+    request.inputPath = o.files[0];
+    request.outputPath = o.files[1];
+    return renderOne(request, out, err, interactive);
 }
 
 std::string quoted(const std::string& text) {
@@ -219,16 +225,16 @@ std::string quoted(const std::string& text) {
     return out;
 }
 
-int params(Arguments& a, std::ostream& out) {
-    CommonOptions common;
-    while (!a.done()) {
-        if (!common.take(a)) {
-            unknownOption(a.peek());
-        }
-    }
-    StereoEffect effect(common.plugin());
+// The effect loaded from `pluginPath` with the settings applied in order.
+void applyTo(PluginInstance& plugin, const std::vector<ParameterSetting>& settings, const std::string& pluginPath) {
+    applySettings(plugin, parseSettings(settings, ParameterCatalogue::of(plugin), pluginPath));
+}
+
+int params(const CLI::App& command, const CommonOptions& common, std::ostream& out) {
+    const std::string pluginPath = common.plugin();
+    StereoEffect effect(pluginPath);
     PluginInstance& plugin = effect.instance();
-    common.apply(plugin);
+    applyTo(plugin, common.settings(command), pluginPath);
     const ParameterCatalogue catalogue = ParameterCatalogue::of(plugin);
     char line[256];
     std::snprintf(line, sizeof line, "%-5s %-22s %-12s %-8s %-9s %s\n", "index", "name", "value", "display", "label",
@@ -246,56 +252,36 @@ int params(Arguments& a, std::ostream& out) {
     return 0;
 }
 
-std::string settingsTitle(const CommonOptions& common) {
+std::string settingsTitle(const std::vector<ParameterSetting>& settings) {
     std::string title;
-    for (const std::string& s : common.settings) {
-        title += (title.empty() ? "" : ", ") + s;
-    }
-    for (const std::string& s : common.normalisedSettings) {
-        title += (title.empty() ? "" : ", ") + ("param " + s);
+    for (const ParameterSetting& s : settings) {
+        title += (title.empty() ? "" : ", ") + (s.kind == SettingKind::inUnit ? s.text : "param " + s.text);
     }
     return title.empty() ? "default settings" : title;
 }
 
-int response(Arguments& a, std::ostream& out) {
-    CommonOptions common;
-    std::string pngPath;
-    std::string csvPath;
-    int rateHz = 44100;
-    while (!a.done()) {
-        if (common.take(a)) {
-            continue;
-        }
-        const std::string word = a.take();
-        if (word == "--out") {
-            pngPath = a.valueOf("--out");
-        } else if (word == "--csv") {
-            csvPath = a.valueOf("--csv");
-        } else if (word == "--rate") {
-            rateHz = parseInteger("--rate", a.valueOf("--rate"), 8000, 768000);
-        } else {
-            unknownOption(word);
-        }
-    }
-    if (pngPath.empty()) {
+int response(const CLI::App& command, const ResponseOptions& o, std::ostream& out) {
+    if (o.imagePath.empty()) {
         throw ToolError("response needs --out IMAGE (.png, .svg or .pdf)", 2);
     }
-    if (rateHz < 44000) {
-        throw ToolError("--rate must be at least 44000 Hz to plot up to 20 kHz", 2);
+    // 20 kHz, the plot's top, must lie below the Nyquist frequency with some room.
+    const int rateHz = parseInteger("--rate", o.rate, 44000, 768000);
+    if (imageFormatFor(o.imagePath).empty()) {
+        throw ToolError("cannot draw " + o.imagePath + ": name it .png, .svg or .pdf", 2);
     }
-    if (imageFormatFor(pngPath).empty()) {
-        throw ToolError("cannot draw " + pngPath + ": name it .png, .svg or .pdf", 2);
-    }
-    StereoEffect effect(common.plugin());
-    common.apply(effect.instance());
-    const std::string title = "Brevander response at " + std::to_string(rateHz) + " Hz, " + settingsTitle(common);
-    writeResponsePlot(effect.instance(), static_cast<float>(rateHz), pngPath, csvPath, title);
-    out << "wrote " << pngPath << (csvPath.empty() ? "" : " and " + csvPath) << "\n";
+    const std::vector<ParameterSetting> settings = o.common.settings(command);
+    const std::string pluginPath = o.common.plugin();
+    StereoEffect effect(pluginPath);
+    applyTo(effect.instance(), settings, pluginPath);
+    const std::string title = "Brevander response at " + std::to_string(rateHz) + " Hz, " + settingsTitle(settings);
+    writeResponsePlot(effect.instance(), static_cast<float>(rateHz), o.imagePath, o.csvPath, title);
+    out << "wrote " << o.imagePath << (o.csvPath.empty() ? "" : " and " + o.csvPath) << "\n";
     return 0;
 }
 
 void writeRecording(const std::string& path, const StereoRecording& recording) {
-    AudioWriter writer(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, static_cast<int>(recording.sampleRateHz));
+    AudioWriter writer(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, static_cast<int>(recording.sampleRateHz),
+                       static_cast<std::int64_t>(recording.left.size()));
     std::vector<float> interleaved(recording.left.size() * 2);
     for (std::size_t i = 0; i < recording.left.size(); ++i) {
         interleaved[2 * i] = recording.left[i];
@@ -334,16 +320,8 @@ std::string bandName(double centreHz) {
     return text;
 }
 
-int demo(Arguments& a, std::ostream& out) {
-    std::string dir = "demo";
-    while (!a.done()) {
-        const std::string word = a.take();
-        if (word == "--out-dir") {
-            dir = a.valueOf("--out-dir");
-        } else {
-            unknownOption(word);
-        }
-    }
+int demo(const DemoOptions& o, std::ostream& out) {
+    const std::string& dir = o.dir;
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (ec) {
@@ -369,6 +347,7 @@ int demo(Arguments& a, std::ostream& out) {
     RenderRequest request;
     request.inputPath = inPath;
     request.outputPath = outPath;
+    request.overwrite = o.overwrite;
     const RenderSummary summary = renderFile(request);
     out << summaryLine(request, summary) << "\n";
 
@@ -401,34 +380,162 @@ int demo(Arguments& a, std::ostream& out) {
     return 0;
 }
 
-}  // namespace
+// CLI11's message reduced to one line of ours; its exit codes are not the tool's.
+std::string oneLine(const CLI::ParseError& e) {
+    std::string message = e.what();
+    // "--set: 1 required NAME=VALUE missing": the option came last, without its value.
+    const std::size_t colon = message.find(':');
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr && colon != std::string::npos &&
+        message.find("missing") != std::string::npos) {
+        message = message.substr(0, colon) + " needs a value";
+    }
+    std::replace(message.begin(), message.end(), '\n', ' ');
+    return message;
+}
 
-int runBrevander(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool interactive) {
-    if (args.empty()) {
+// The tool's whole command line, parsed by CLI11 into these options.
+struct CommandLine {
+    CLI::App app{"renders audio through the Brevander plug-in", "brevander"};
+    CLI::App* render = nullptr;
+    CLI::App* params = nullptr;
+    CLI::App* response = nullptr;
+    CLI::App* demo = nullptr;
+    CLI::App* help = nullptr;
+    RenderOptions renderOptions;
+    CommonOptions paramsOptions;
+    ResponseOptions responseOptions;
+    DemoOptions demoOptions;
+    std::string helpTopic;
+
+    CommandLine() {
+        app.set_version_flag("--version", std::string("brevander ") + BREVANDER_VERSION, "print the version and exit");
+        // Unknown words are kept, not refused, so that the message can name them our way.
+        app.allow_extras();
+        app.require_subcommand(0, 1);
+        app.footer("See brevander help for the whole usage.");
+
+        render = app.add_subcommand("render", "processes audio files through the plug-in");
+        RenderOptions& r = renderOptions;
+        render->add_option("files", r.files, "IN OUT, or with --out-dir every IN (file or folder)")->type_name("FILE");
+        r.common.addTo(*render);
+        addValue(*render, "--block", r.block, "N", "frames per processing call, 1 to 1048576 (default 512)");
+        addValue(*render, "--format", r.format, "FORMAT", "wav, aiff, flac or ogg, with :TYPE (wav:24, flac:16)");
+        addValue(*render, "--out-dir", r.outDir, "DIR", "render every IN into DIR under its own name");
+        addValue(*render, "-j,--jobs", r.jobs, "N", "with --out-dir, files rendered at once (default: one per core)");
+        render->add_flag("-y,--overwrite", r.overwrite, "replace an output file that exists already");
+        render->add_flag("--in-place", r.inPlace, "OUT may be IN itself; implies --overwrite");
+        render->footer(
+            "OUT keeps IN's format unless --format asks for another, and appears only when complete.\n"
+            "Settings apply in the order given; the last one naming a parameter wins.");
+
+        params = app.add_subcommand("params", "lists the parameters after any settings given");
+        paramsOptions.addTo(*params);
+
+        response = app.add_subcommand("response", "plots the sum and difference paths' response");
+        ResponseOptions& p = responseOptions;
+        addValue(*response, "--out", p.imagePath, "IMAGE", "the plot to write, .png, .svg or .pdf (required)");
+        addValue(*response, "--csv", p.csvPath, "FILE", "also write the data as CSV");
+        addValue(*response, "--rate", p.rate, "HZ", "sample rate, 44000 to 768000 (default 44100)");
+        p.common.addTo(*response);
+        response->add_flag("-y,--overwrite", p.overwrite, "replace output files that exist already");
+
+        demo = app.add_subcommand("demo", "renders a synthetic spaced-pair scene and shows what changed");
+        addValue(*demo, "--out-dir", demoOptions.dir, "DIR", "where the demo's files go (default demo)");
+        demo->add_flag("-y,--overwrite", demoOptions.overwrite, "replace the demo's files if they exist");
+
+        help = app.add_subcommand("help", "prints the usage, or one command's");
+        help->add_option("command", helpTopic, "render, params, response or demo")->type_name("COMMAND");
+
+        for (CLI::App* command : app.get_subcommands({})) {
+            command->allow_extras();
+        }
+    }
+
+    // Words CLI11 did not take: unknown options, and extra arguments.
+    static void refuseExtras(const CLI::App& command) {
+        const std::vector<std::string> extras = command.remaining();
+        if (!extras.empty()) {
+            unknownOption(extras.front());
+        }
+    }
+};
+
+bool isCommand(const std::string& word) {
+    return std::find(std::begin(kCommands), std::end(kCommands), word) != std::end(kCommands);
+}
+
+[[noreturn]] void unknownCommand(const std::string& word) {
+    throw ToolError("unknown command '" + word + "'; the commands are render, params, response, demo and help", 2);
+}
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool interactive) {
+    // After "--" every word is a file name. CLI11 is given only the words before it:
+    // its own handling of "--" inside a command loses file names to extras.
+    const auto dashes = std::find(args.begin(), args.end(), std::string("--"));
+    const std::vector<std::string> afterDashes(dashes == args.end() ? dashes : dashes + 1, args.end());
+    std::vector<std::string> reversed(args.begin(), dashes);
+    std::reverse(reversed.begin(), reversed.end());
+
+    if (!args.empty() && (args[0].empty() || args[0].front() != '-') && !isCommand(args[0])) {
+        unknownCommand(args[0]);
+    }
+    CommandLine line;
+    try {
+        line.app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        const std::vector<CLI::App*> chosen = line.app.get_subcommands();
+        out << (chosen.empty() || chosen.front() == line.help ? std::string(kUsage)
+                                                              : chosen.front()->help("brevander"));
+        return 0;
+    } catch (const CLI::CallForVersion& e) {
+        out << e.what() << "\n";
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        throw ToolError(oneLine(e), 2);
+    }
+    CommandLine::refuseExtras(line.app);
+    if (line.app.get_subcommands().empty()) {
         err << kUsage;
         return 2;
     }
-    const std::string& command = args[0];
-    Arguments a(args, 1);
+    CLI::App& command = *line.app.get_subcommands().front();
+    CommandLine::refuseExtras(command);
+    if (&command == line.render) {
+        std::vector<std::string>& files = line.renderOptions.files;
+        files.insert(files.end(), afterDashes.begin(), afterDashes.end());
+    } else if (!afterDashes.empty()) {
+        unknownOption(afterDashes.front());
+    }
+
+    if (&command == line.render) {
+        return render(command, line.renderOptions, out, err, interactive);
+    }
+    if (&command == line.params) {
+        return params(command, line.paramsOptions, out);
+    }
+    if (&command == line.response) {
+        return response(command, line.responseOptions, out);
+    }
+    if (&command == line.demo) {
+        return demo(line.demoOptions, out);
+    }
+    if (line.helpTopic.empty()) {
+        out << kUsage;
+        return 0;
+    }
+    if (!isCommand(line.helpTopic)) {
+        unknownCommand(line.helpTopic);
+    }
+    CLI::App* topic = line.app.get_subcommand(line.helpTopic);
+    out << (topic == line.help ? std::string(kUsage) : topic->help("brevander"));
+    return 0;
+}
+
+}  // namespace
+
+int runBrevander(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool interactive) {
     try {
-        if (command == "render") {
-            return render(a, out, err, interactive);
-        }
-        if (command == "params") {
-            return params(a, out);
-        }
-        if (command == "response") {
-            return response(a, out);
-        }
-        if (command == "demo") {
-            return demo(a, out);
-        }
-        if (command == "help" || command == "--help" || command == "-h") {
-            out << kUsage;
-            return 0;
-        }
-        throw ToolError("unknown command '" + command + "'; the commands are render, params, response, demo and help",
-                        2);
+        return run(args, out, err, interactive);
     } catch (const ToolError& e) {
         err << "brevander: " << e.what() << "\n";
         return e.exitStatus;

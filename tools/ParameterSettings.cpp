@@ -77,7 +77,19 @@ void splitAssignment(const std::string& text, const char* option, std::string& k
     value = trimmed(text.substr(equals + 1));
 }
 
+// "the indices 0 to 6"; a catalogue without parameters has no range to name.
+std::string indexRange(const ParameterCatalogue& catalogue) {
+    return "0 to " + std::to_string(catalogue.names.size() - 1);
+}
+
+void requireParameters(const ParameterCatalogue& catalogue, const std::string& pluginName) {
+    if (catalogue.names.empty()) {
+        throw ToolError(pluginName + " has no parameters", 2);
+    }
+}
+
 VstInt32 findParameter(const std::string& key, const ParameterCatalogue& catalogue) {
+    requireParameters(catalogue, "the plug-in");
     VstInt32 index = 0;
     if (parseIndex(key, catalogue.names.size(), index)) {
         return index;
@@ -88,7 +100,7 @@ VstInt32 findParameter(const std::string& key, const ParameterCatalogue& catalog
         }
     }
     throw ToolError("unknown parameter '" + key + "'; the parameters are " + validNames(catalogue) +
-                        " (or their indices 0 to " + std::to_string(catalogue.names.size() - 1) + ")",
+                        " (or their indices " + indexRange(catalogue) + ")",
                     2);
 }
 
@@ -173,17 +185,27 @@ ParameterAssignment parseNormalisedSetting(const std::string& text, const Parame
     std::string key;
     std::string value;
     splitAssignment(text, "--param", key, value);
+    requireParameters(catalogue, "the plug-in");
     VstInt32 index = 0;
     if (!parseIndex(key, catalogue.names.size(), index)) {
-        throw ToolError(
-            "--param needs an index from 0 to " + std::to_string(catalogue.names.size() - 1) + ", got '" + key + "'",
-            2);
+        throw ToolError("--param needs an index from " + indexRange(catalogue) + ", got '" + key + "'", 2);
     }
     double amount = 0.0;
     if (!parseNumber(value, amount) || amount < 0.0 || amount > 1.0) {
         throw ToolError("--param " + key + " needs a normalised value from 0 to 1, got '" + value + "'", 2);
     }
     return {index, static_cast<float>(amount)};
+}
+
+std::vector<ParameterAssignment> parseSettings(const std::vector<ParameterSetting>& settings,
+                                               const ParameterCatalogue& catalogue, const std::string& pluginName) {
+    std::vector<ParameterAssignment> assignments;
+    for (const ParameterSetting& s : settings) {
+        requireParameters(catalogue, pluginName);
+        assignments.push_back(s.kind == SettingKind::inUnit ? parseSetting(s.text, catalogue)
+                                                            : parseNormalisedSetting(s.text, catalogue));
+    }
+    return assignments;
 }
 
 void applySettings(PluginInstance& effect, const std::vector<ParameterAssignment>& assignments) {

@@ -15,6 +15,17 @@ struct ParameterAssignment {
     float normalised;
 };
 
+// One setting as the user typed it. Settings apply in the order given, whatever
+// their kind, so the last one naming a parameter wins.
+enum class SettingKind {
+    inUnit,      // --set NAME=VALUE
+    normalised,  // --param INDEX=X
+};
+struct ParameterSetting {
+    SettingKind kind;
+    std::string text;
+};
+
 // The parameters of a loaded plug-in, as the tool sees them.
 struct ParameterCatalogue {
     std::vector<std::string> names;  // as the plug-in reports them, surrounding blanks removed
@@ -27,6 +38,11 @@ struct ParameterCatalogue {
 // not a number or a switch word, or a value outside the parameter's range.
 ParameterAssignment parseSetting(const std::string& text, const ParameterCatalogue& catalogue);
 ParameterAssignment parseNormalisedSetting(const std::string& text, const ParameterCatalogue& catalogue);
+
+// Every setting parsed, in order. A plug-in without parameters refuses any setting
+// with "`pluginName` has no parameters". Throws ToolError (exit status 2).
+std::vector<ParameterAssignment> parseSettings(const std::vector<ParameterSetting>& settings,
+                                               const ParameterCatalogue& catalogue, const std::string& pluginName);
 
 void applySettings(PluginInstance& effect, const std::vector<ParameterAssignment>& assignments);
 

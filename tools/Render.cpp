@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -19,7 +20,10 @@
 
 namespace {
 
-volatile std::sig_atomic_t stopRequested = 0;
+// Atomic rather than volatile: a batch's workers set and read it from several
+// threads; a lock-free atomic is as safe in a signal handler.
+std::atomic<int> stopRequested{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 constexpr std::size_t kChunkFrames = 16384;
 
@@ -83,16 +87,11 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
         throw ToolError(request.inputPath + " has no usable sample rate");
     }
 
-    StereoEffect effect(request.pluginPath.empty() ? toolPluginPath() : request.pluginPath);
+    const std::string pluginPath = request.pluginPath.empty() ? toolPluginPath() : request.pluginPath;
+    StereoEffect effect(pluginPath);
     PluginInstance& plugin = effect.instance();
-    const ParameterCatalogue catalogue = ParameterCatalogue::of(plugin);
-    std::vector<ParameterAssignment> assignments;
-    for (const std::string& s : request.settings) {
-        assignments.push_back(parseSetting(s, catalogue));
-    }
-    for (const std::string& s : request.normalisedSettings) {
-        assignments.push_back(parseNormalisedSetting(s, catalogue));
-    }
+    const std::vector<ParameterAssignment> assignments =
+        parseSettings(request.settings, ParameterCatalogue::of(plugin), pluginPath);
 
     // A mono file is a centred source: both inputs get it, and the output is stereo.
     constexpr int kOutputChannels = 2;
@@ -114,7 +113,8 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
     const auto block = static_cast<std::size_t>(request.blockFrames);
     const std::size_t chunk = block * std::max<std::size_t>(1, kChunkFrames / block);
     const auto channels = static_cast<std::size_t>(in.channels);
-    BackgroundWriter writer(request.outputPath, format, kOutputChannels, in.sampleRateHz, chunk * kOutputChannels);
+    BackgroundWriter writer(request.outputPath, format, kOutputChannels, in.sampleRateHz, in.promisedFrames,
+                            chunk * kOutputChannels);
     std::vector<float> interleavedIn(chunk * channels);
     std::vector<float> left(chunk), right(chunk), outLeft(chunk), outRight(chunk);
 

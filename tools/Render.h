@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ParameterSettings.h"
 #include "PluginInstance.h"
 #include "ToolFiles.h"
 
@@ -17,11 +18,10 @@ struct RenderRequest {
     std::string outputPath;
     std::string pluginPath;  // empty: the Brevander file beside the tool
     int blockFrames = 512;
-    std::string format;                           // --format; empty keeps the input's
-    std::vector<std::string> settings;            // --set NAME=VALUE, in the order given
-    std::vector<std::string> normalisedSettings;  // --param INDEX=X, after the --set ones
-    bool overwrite = false;                       // --overwrite (-y): OUT may replace an existing file
-    bool inPlace = false;                         // --in-place: OUT may be IN itself
+    std::string format;                      // --format; empty keeps the input's
+    std::vector<ParameterSetting> settings;  // --set and --param, applied in the order given
+    bool overwrite = false;                  // --overwrite (-y): OUT may replace an existing file
+    bool inPlace = false;                    // --in-place: OUT may be IN itself
 };
 
 struct RenderSummary {

@@ -5,15 +5,16 @@
 #include <csignal>
 #include <iostream>
 
+#include "BatchRender.h"
 #include "CommandLine.h"
-#include "Render.h"
 
 namespace {
-extern "C" void onInterrupt(int) { requestRenderStop(); }
+extern "C" void onInterrupt(int) { requestBatchStop(); }
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Ctrl-C stops a render at the next block, which then removes its partial file.
+    // Ctrl-C stops every render in progress at its next block, which then removes
+    // its partial file; a batch starts no further file.
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     const std::vector<std::string> args(argv + 1, argv + argc);

@@ -151,3 +151,154 @@ TEST_F(CommandLine, UnknownCommandsAndHelp) {
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("centred stereo source"), std::string::npos);
 }
+
+namespace {
+
+// Runs the tool with the working folder set to `folder`, for file names that only
+// work relative to it, such as ones starting with a dash.
+ToolRun runIn(const TemporaryFolder& folder, const std::vector<std::string>& args) {
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder.file(""));
+    const ToolRun r = run(args);
+    std::filesystem::current_path(previous);
+    return r;
+}
+
+std::string rowOf(const std::string& table, std::size_t row) {
+    std::istringstream lines(table);
+    std::string line;
+    for (std::size_t i = 0; i <= row && std::getline(lines, line); ++i) {
+    }
+    return line;
+}
+
+}  // namespace
+
+TEST_F(CommandLine, HelpForTheToolAndForEachCommand) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--help"}, {"-h"}, {"help"}, {"help", "help"}, {"help", "--help"}}) {
+        const ToolRun r = run(args);
+        EXPECT_EQ(r.status, 0) << args[0];
+        EXPECT_TRUE(r.err.empty()) << r.err;
+        EXPECT_NE(r.out.find("centred stereo source"), std::string::npos) << args[0];
+    }
+    const std::vector<std::pair<std::string, std::string>> commands = {
+        {"render", "--out-dir"}, {"params", "--param"}, {"response", "--rate"}, {"demo", "--out-dir"}};
+    for (const auto& [command, option] : commands) {
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{command, "--help"}, {command, "-h"}, {"help", command}}) {
+            const ToolRun r = run(args);
+            EXPECT_EQ(r.status, 0) << args[0] << " " << args[1];
+            EXPECT_NE(r.out.find("Usage: brevander " + command), std::string::npos) << r.out;
+            EXPECT_NE(r.out.find(option), std::string::npos) << r.out;
+            EXPECT_EQ(r.out.find("centred stereo source"), std::string::npos) << "the whole usage, not the command's";
+        }
+    }
+    // Help comes before any check of the rest of the line, and writes nothing.
+    EXPECT_EQ(run({"render", folder.file("in.wav"), folder.file("out.wav"), "--help"}).status, 0);
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.wav"});
+    expectCleanFailure({"help", "mix"}, 2, "unknown command 'mix'");
+}
+
+TEST_F(CommandLine, VersionComesFromTheProject) {
+    const ToolRun r = run({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "brevander 1.0.0\n");
+    EXPECT_TRUE(r.err.empty());
+}
+
+TEST_F(CommandLine, OptionsTakeTheirValueAfterAnEqualsSignToo) {
+    const ToolRun r = run({"render", folder.file("in.wav"), folder.file("out.wav"), "--format=wav:24", "--block=64",
+                           "--set=LF Width=120", "--param=2=0.5"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readAudio(folder.file("out.wav")).info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    kept = {"out.wav"};
+    expectCleanFailure({"render", folder.file("in.wav"), folder.file("out2.wav"), "--block=0"}, 2, "--block");
+}
+
+TEST_F(CommandLine, FilesNamedWithALeadingDashFollowADoubleDash) {
+    const ToolRun first = runIn(folder, {"render", "in.wav", "--", "-out.wav"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    const ToolRun second = runIn(folder, {"render", "--block", "64", "--", "-out.wav", "-again.wav"});
+    ASSERT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(readAudio(folder.file("-again.wav")).info.frames, 2000);
+    // Without the double dash, the name is an unknown option.
+    kept = {"-out.wav", "-again.wav"};
+    const ToolRun refused = runIn(folder, {"render", "in.wav", "-third.wav"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("'-third.wav'"), std::string::npos) << refused.err;
+}
+
+TEST_F(CommandLine, TheLastOfARepeatedOptionWins) {
+    const std::string in = folder.file("in.wav");
+    ASSERT_EQ(run({"render", in, folder.file("a.wav"), "--format", "wav:16", "--format", "wav:24"}).status, 0);
+    EXPECT_EQ(readAudio(folder.file("a.wav")).info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    EXPECT_EQ(run({"render", in, folder.file("b.wav"), "--block", "0", "--block", "64"}).status, 0);
+    kept = {"a.wav", "b.wav"};
+    expectCleanFailure({"render", in, folder.file("c.wav"), "--block", "64", "--block", "0"}, 2, "--block");
+    EXPECT_EQ(run({"render", in, folder.file("d.wav"), "-y", "--overwrite"}).status, 0) << "a repeated flag";
+}
+
+// --set and --param apply in the order typed, so whichever names a parameter last
+// decides its value; "Mic Spacing" is index 3, and 0 is its lowest value, 1 cm.
+TEST_F(CommandLine, SetAndParamOnOneParameterApplyInTheOrderGiven) {
+    const ToolRun setLast = run({"params", "--param", "3=0", "--set", "Mic Spacing=25"});
+    ASSERT_EQ(setLast.status, 0) << setLast.err;
+    EXPECT_NE(rowOf(setLast.out, 4).find("25.00 cm"), std::string::npos) << setLast.out;
+    const ToolRun paramLast = run({"params", "--set", "Mic Spacing=25", "--param", "3=0"});
+    ASSERT_EQ(paramLast.status, 0) << paramLast.err;
+    EXPECT_NE(rowOf(paramLast.out, 4).find("1.00 cm"), std::string::npos) << paramLast.out;
+
+    // The render takes the same order: the last setting wins there too.
+    const std::string in = folder.file("in.wav");
+    ASSERT_EQ(run({"render", in, folder.file("set.wav"), "--set", "Mic Spacing=25"}).status, 0);
+    ASSERT_EQ(run({"render", in, folder.file("param.wav"), "--param", "3=0"}).status, 0);
+    ASSERT_EQ(run({"render", in, folder.file("param-set.wav"), "--param", "3=0", "--set", "3=25"}).status, 0);
+    ASSERT_EQ(run({"render", in, folder.file("set-param.wav"), "--set", "3=25", "--param", "3=0"}).status, 0);
+    const std::vector<float> set = readAudio(folder.file("set.wav")).interleaved;
+    const std::vector<float> param = readAudio(folder.file("param.wav")).interleaved;
+    ASSERT_NE(set, param) << "the two spacings must sound different for this test to mean anything";
+    EXPECT_EQ(readAudio(folder.file("param-set.wav")).interleaved, set);
+    EXPECT_EQ(readAudio(folder.file("set-param.wav")).interleaved, param);
+}
+
+TEST_F(CommandLine, APluginWithoutParametersSaysSo) {
+    const std::string plugin = BREVANDER_STEREO_TEST_PLUGIN;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"params", "--plugin", plugin, "--param", "0=0.5"},
+          {"params", "--plugin", plugin, "--set", "Width=1"},
+          {"render", folder.file("in.wav"), folder.file("out.wav"), "--plugin", plugin, "--param", "0=1"}}) {
+        const ToolRun r = run(args);
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_EQ(r.err, "brevander: " + plugin + " has no parameters\n");
+    }
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.wav"});
+    const ToolRun listing = run({"params", "--plugin", plugin});
+    EXPECT_EQ(listing.status, 0) << listing.err;
+    EXPECT_EQ(std::count(listing.out.begin(), listing.out.end(), '\n'), 1) << "only the heading";
+}
+
+TEST_F(CommandLine, ResponseRateHasOneStatedRange) {
+    for (const char* rate : {"43999", "8000", "768001", "44.1k"}) {
+        expectCleanFailure({"response", "--out", folder.file("r.png"), "--rate", rate}, 2,
+                           "--rate needs a whole number from 44000 to 768000, got '" + std::string(rate) + "'");
+    }
+    // The ends are accepted: the run goes on to load the plug-in, which is missing here.
+    for (const char* rate : {"44000", "768000"}) {
+        expectCleanFailure(
+            {"response", "--out", folder.file("r.png"), "--rate", rate, "--plugin", folder.file("absent.so")}, 1,
+            "no such file");
+    }
+}
+
+TEST_F(CommandLine, ParserErrorsAreOneLineOfOurOwn) {
+    const std::string in = folder.file("in.wav");
+    const std::string out = folder.file("out.wav");
+    expectCleanFailure({"render", in, out, "--block"}, 2, "--block needs a value");
+    expectCleanFailure({"response", "--out"}, 2, "--out needs a value");
+    expectCleanFailure({"render", in, out, "-q"}, 2, "'-q'");
+    expectCleanFailure({"params", "extra"}, 2, "'extra'");
+    expectCleanFailure({"--loud"}, 2, "'--loud'");
+    expectCleanFailure({"render", in, out, folder.file("third.wav")}, 2, "--out-dir");
+    expectCleanFailure({"render", in, out, "-j", "2"}, 2, "--out-dir");
+}

@@ -1,7 +1,13 @@
-// A minimal plug-in file with one input and one output, for the tool's refusal of
-// effects that are not stereo.
+// A minimal plug-in file without parameters that leaves its output untouched. With
+// one input and one output it checks the tool's refusal of effects that are not
+// stereo; built with TEST_PLUGIN_CHANNELS=2, how the tool treats a stereo effect
+// that has nothing to set.
 #include "AEffect.h"
 #include "Opcodes.h"
+
+#ifndef TEST_PLUGIN_CHANNELS
+#define TEST_PLUGIN_CHANNELS 1
+#endif
 
 namespace {
 VstIntPtr VSTCALLBACK dispatch(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
@@ -19,8 +25,8 @@ AEffect record = [] {
     r.setParameter = setParameter;
     r.getParameter = getParameter;
     r.numPrograms = 1;
-    r.numInputs = 1;
-    r.numOutputs = 1;
+    r.numInputs = TEST_PLUGIN_CHANNELS;
+    r.numOutputs = TEST_PLUGIN_CHANNELS;
     r.flags = effFlagsCanReplacing;
     r.processReplacing = process;
     return r;

@@ -102,7 +102,7 @@ TEST(OutputFormat, RenderedFilesReadBackInTheContainerTheirNameChose) {
     TemporaryFolder folder;
     writeAudio(folder.file("in.wav"), kFloatWav, 2, 48000, ramp(1500));
     const std::vector<std::pair<std::string, int>> cases = {
-        {"a.WAV", SF_FORMAT_WAVEX | SF_FORMAT_FLOAT},  {"a.aif", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
+        {"a.WAV", SF_FORMAT_WAV | SF_FORMAT_FLOAT},    {"a.aif", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
         {"a.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24}, {"a.oga", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
         {"a.w64", SF_FORMAT_W64 | SF_FORMAT_FLOAT},    {"a.rf64", SF_FORMAT_RF64 | SF_FORMAT_FLOAT},
         {"a.caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT},

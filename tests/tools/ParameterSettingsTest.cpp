@@ -112,3 +112,27 @@ TEST(ParameterSettings, ValuesAndRangesReadInTheirUnits) {
     EXPECT_EQ(rangeInUnit(kBrevander, 5), "-6.02 to +6.02 dB");
     EXPECT_EQ(rangeInUnit(kBrevander, 4), "off or on");
 }
+
+TEST(ParameterSettings, APluginWithoutParametersNamesNoIndexRange) {
+    const ParameterCatalogue none{{}, false};
+    for (const std::string& message : {errorOf([&] { parseNormalisedSetting("0=1", none); }),
+                                       errorOf([&] { parseSetting("Drive=1", none); }), errorOf([&] {
+                                           parseSettings({{SettingKind::normalised, "0=1"}}, none, "x.so");
+                                       })}) {
+        EXPECT_NE(message.find("has no parameters"), std::string::npos) << message;
+        EXPECT_EQ(message.find("0 to "), std::string::npos) << message;
+    }
+    EXPECT_TRUE(parseSettings({}, none, "x.so").empty());
+}
+
+TEST(ParameterSettings, SettingsOfBothKindsKeepTheirOrder) {
+    const std::vector<ParameterAssignment> a = parseSettings(
+        {{SettingKind::normalised, "3=0"}, {SettingKind::inUnit, "Mic Spacing=51"}, {SettingKind::normalised, "0=1"}},
+        kBrevander, "Brevander.so");
+    ASSERT_EQ(a.size(), 3u);
+    EXPECT_EQ(a[0].index, 3);
+    EXPECT_EQ(a[0].normalised, 0.0f);
+    EXPECT_EQ(a[1].index, 3);
+    EXPECT_EQ(a[1].normalised, 1.0f);
+    EXPECT_EQ(a[2].index, 0);
+}

@@ -71,8 +71,11 @@ TEST(Render, EqualsThePluginsOwnProcessingAtBothRatesWithSettingsByNameAndIndex)
         RenderRequest request;
         request.inputPath = folder.file("in.wav");
         request.outputPath = folder.file("out.wav");
-        request.settings = {"mic spacing=30", "LF Width=150", "6=120"};
-        request.normalisedSettings = {"4=0", "1=0.25"};
+        request.settings = {{SettingKind::inUnit, "mic spacing=30"},
+                            {SettingKind::inUnit, "LF Width=150"},
+                            {SettingKind::normalised, "4=0"},
+                            {SettingKind::inUnit, "6=120"},
+                            {SettingKind::normalised, "1=0.25"}};
         const RenderSummary summary = renderFile(request);
 
         const std::vector<float> expected = directlyProcessed(input, static_cast<float>(rateHz),
@@ -83,8 +86,7 @@ TEST(Render, EqualsThePluginsOwnProcessingAtBothRatesWithSettingsByNameAndIndex)
                                                                {kVlfCutOff, 0.25f}});
         const AudioContents output = readAudio(request.outputPath);
         EXPECT_EQ(output.info.sampleRateHz, rateHz);
-        // WAV goes out in the extensible layout that RF64's fallback to plain WAV writes.
-        EXPECT_EQ(output.info.format, SF_FORMAT_WAVEX | SF_FORMAT_FLOAT);
+        EXPECT_EQ(output.info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
         ASSERT_EQ(output.interleaved.size(), expected.size());
         EXPECT_EQ(output.interleaved, expected) << rateHz << " Hz";
         EXPECT_EQ(summary.frames, 5000);
@@ -130,7 +132,7 @@ TEST(Render, IntegerOutputClipsAtFullScaleAndCountsWhileFloatKeepsEveryValue) {
     toInteger.format = "wav:16";
     const RenderSummary integerSummary = renderFile(toInteger);
     const AudioContents clipped = readAudio(toInteger.outputPath);
-    EXPECT_EQ(clipped.info.format, SF_FORMAT_WAVEX | SF_FORMAT_PCM_16);
+    EXPECT_EQ(clipped.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     std::int64_t atFullScale = 0;
     for (const float x : clipped.interleaved) {
         ASSERT_LE(std::fabs(x), 1.0f);

@@ -43,9 +43,9 @@ private:
 
 inline void writeAudio(const std::string& path, int format, int channels, int sampleRateHz,
                        const std::vector<float>& interleaved) {
-    AudioWriter writer(path, format, channels, sampleRateHz);
-    writer.write(interleaved.data(),
-                 static_cast<std::int64_t>(interleaved.size() / static_cast<std::size_t>(channels)));
+    const auto frames = static_cast<std::int64_t>(interleaved.size() / static_cast<std::size_t>(channels));
+    AudioWriter writer(path, format, channels, sampleRateHz, frames);
+    writer.write(interleaved.data(), frames);
     writer.commit();
 }
 

@@ -1,0 +1,183 @@
+// Many files into one folder at once: each output is byte for byte what a render
+// of that file alone gives, however many files run together, and one bad file
+// spoils nothing but itself.
+#include "BatchRender.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "CommandLine.h"
+#include "SeededNoise.h"
+#include "TemporaryFolder.h"
+#include "ToolError.h"
+
+namespace {
+
+std::string bytesOf(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::size_t linesIn(const std::string& text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+class BatchRender : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directory(folder.file("in"));
+        // Different lengths, rates, channel counts and formats, so that no two renders
+        // are alike and a mix-up between files shows.
+        const struct {
+            const char* name;
+            int format;
+            int channels;
+            int rateHz;
+            std::size_t frames;
+        } files[] = {{"a.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, 3000},
+                     {"b.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 48000, 4100},
+                     {"c.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 2, 44100, 2500},
+                     {"d.aiff", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, 2, 96000, 5000},
+                     {"e.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, 1700}};
+        std::uint32_t seed = 1;
+        for (const auto& f : files) {
+            SeededNoise random(seed++);
+            std::vector<float> samples(f.frames * static_cast<std::size_t>(f.channels));
+            for (float& s : samples) {
+                s = 0.5f * random.bipolar();
+            }
+            writeAudio(folder.file("in/" + std::string(f.name)), f.format, f.channels, f.rateHz, samples);
+            inputs.push_back(folder.file("in/" + std::string(f.name)));
+        }
+    }
+
+    BatchRequest request(const std::string& outputDir, int jobs) const {
+        BatchRequest r;
+        r.inputPaths = inputs;
+        r.outputDir = folder.file(outputDir);
+        r.jobs = jobs;
+        r.render.blockFrames = 100;
+        r.render.settings = {{SettingKind::inUnit, "Mic Spacing=30"}, {SettingKind::normalised, "1=0.25"}};
+        return r;
+    }
+
+    TemporaryFolder folder;
+    std::vector<std::string> inputs;
+};
+
+}  // namespace
+
+TEST_F(BatchRender, EachOutputIsByteForByteASingleRenderOfItsInput) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const BatchResult result = renderBatch(request("out", 3), out, err, false);
+    EXPECT_EQ(result.exitStatus(), 0) << err.str();
+    EXPECT_EQ(result.rendered, 5);
+    EXPECT_EQ(result.frames, 3000 + 4100 + 2500 + 5000 + 1700);
+    EXPECT_TRUE(err.str().empty()) << err.str();
+    EXPECT_EQ(linesIn(out.str()), 6u) << "one line per file and the total:\n" << out.str();
+    EXPECT_NE(out.str().find("5 files, 16300 frames"), std::string::npos) << out.str();
+
+    std::filesystem::create_directory(folder.file("single"));
+    for (const std::string& input : inputs) {
+        const std::string name = std::filesystem::path(input).filename().string();
+        RenderRequest single = request("out", 3).render;
+        single.inputPath = input;
+        single.outputPath = folder.file("single/" + name);
+        renderFile(single);
+        const std::string batchOutput = bytesOf(folder.file("out/" + name));
+        EXPECT_FALSE(batchOutput.empty()) << name;
+        EXPECT_EQ(batchOutput, bytesOf(single.outputPath)) << name;
+        EXPECT_NE(out.str().find(input + " -> " + folder.file("out/" + name)), std::string::npos) << out.str();
+    }
+}
+
+TEST_F(BatchRender, OneWorkerAndThreeGiveTheSameFiles) {
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(renderBatch(request("one", 1), out, err, false).exitStatus(), 0) << err.str();
+    ASSERT_EQ(renderBatch(request("three", 3), out, err, false).exitStatus(), 0) << err.str();
+    for (const std::string& input : inputs) {
+        const std::string name = std::filesystem::path(input).filename().string();
+        EXPECT_EQ(bytesOf(folder.file("one/" + name)), bytesOf(folder.file("three/" + name))) << name;
+    }
+}
+
+TEST_F(BatchRender, AFileThatFailsIsReportedAndTheOthersComplete) {
+    const std::string notAudio = folder.file("in/notes.wav");
+    std::ofstream(notAudio) << "not audio\n";
+    inputs.insert(inputs.begin() + 2, notAudio);
+    std::ostringstream out;
+    std::ostringstream err;
+    const BatchResult result = renderBatch(request("out", 3), out, err, false);
+    EXPECT_EQ(result.exitStatus(), 1);
+    EXPECT_EQ(result.failed, 1);
+    EXPECT_EQ(result.rendered, 5);
+    EXPECT_EQ(linesIn(err.str()), 1u) << err.str();
+    EXPECT_EQ(err.str().rfind("brevander: " + notAudio + ": cannot read", 0), 0u) << err.str();
+    EXPECT_NE(out.str().find("6 files"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("1 failed"), std::string::npos) << out.str();
+    std::vector<std::string> written;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.file("out"))) {
+        written.push_back(entry.path().filename().string());
+    }
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, (std::vector<std::string>{"a.wav", "b.wav", "c.flac", "d.aiff", "e.wav"}));
+}
+
+TEST_F(BatchRender, TheCommandLineExitsWithOneWhenAFileFailed) {
+    std::ofstream(folder.file("in/notes.wav")) << "not audio\n";
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status =
+        runBrevander({"render", folder.file("in"), "--out-dir", folder.file("out"), "-j", "2"}, out, err);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(linesIn(err.str()), 1u) << err.str();
+    EXPECT_EQ(linesIn(out.str()), 6u) << out.str();
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder.file("out/e.wav")));
+}
+
+TEST_F(BatchRender, InputsThatWouldShareAnOutputAreRefusedBeforeAnythingIsWritten) {
+    std::filesystem::create_directory(folder.file("other"));
+    std::filesystem::copy_file(inputs[0], folder.file("other/a.wav"));
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = runBrevander(
+        {"render", inputs[0], inputs[1], folder.file("other/a.wav"), "--out-dir", folder.file("out")}, out, err);
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(err.str(), "brevander: " + inputs[0] + " and " + folder.file("other/a.wav") +
+                             " would both be written to " + folder.file("out/a.wav") + "; nothing was rendered\n");
+    EXPECT_TRUE(out.str().empty());
+    EXPECT_FALSE(std::filesystem::exists(folder.file("out")));
+
+    // With --format, the extension changes: d.aiff and d.wav both become d.wav.
+    std::filesystem::copy_file(inputs[0], folder.file("in/d.wav"));
+    BatchRequest clash = request("out", 2);
+    clash.inputPaths = {folder.file("in/d.aiff"), folder.file("in/d.wav")};
+    clash.render.format = "wav:16";
+    try {
+        renderBatch(clash, out, err, false);
+        ADD_FAILURE() << "the clash went unnoticed";
+    } catch (const ToolError& e) {
+        EXPECT_EQ(e.exitStatus, 2);
+        EXPECT_NE(std::string(e.what()).find("out/d.wav"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder.file("out")));
+}
+
+TEST_F(BatchRender, AFolderStandsForTheAudioFilesInIt) {
+    std::ofstream(folder.file("in/readme.txt")) << "notes\n";
+    std::ofstream(folder.file("in/.hidden.wav")) << "an unfinished render\n";
+    BatchRequest r = request("out", 2);
+    r.inputPaths = {folder.file("in")};
+    r.render.format = "flac";
+    const BatchPlan plan = planBatch(r);
+    EXPECT_EQ(plan.inputPaths, inputs);
+    EXPECT_EQ(plan.outputPaths,
+              (std::vector<std::string>{folder.file("out/a.flac"), folder.file("out/b.flac"), folder.file("out/c.flac"),
+                                        folder.file("out/d.flac"), folder.file("out/e.flac")}));
+}
