@@ -51,7 +51,7 @@ install: build-linux
 	cmake --install build/linux --prefix $(PREFIX)
 
 demo: build-linux
-	build/linux/brevander demo --out-dir demo
+	build/linux/brevander demo --out-dir demo --overwrite
 
 test: $(addprefix test-,$(PLATFORMS) $(CHECKS))
 

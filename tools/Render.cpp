@@ -205,14 +205,15 @@ std::vector<std::string> warningLines(const RenderRequest& request, const Render
 }
 
 std::string summaryLine(const RenderRequest& request, const RenderSummary& summary) {
-    char text[512];
+    // The paths go in whole, however long; only the figures are formatted.
+    char figures[256];
     const double speed = summary.wallSeconds > 0.0 ? summary.audioSeconds / summary.wallSeconds : 0.0;
     const std::string clipping =
         summary.clippedSamples == 0 ? "no clipping" : std::to_string(summary.clippedSamples) + " samples clipped";
-    std::snprintf(
-        text, sizeof text, "%s -> %s: %lld frames, %.2f s at %d Hz%s, %.0fx real time, peak in %s, out %s, %s",
-        request.inputPath.c_str(), request.outputPath.c_str(), static_cast<long long>(summary.frames),
-        summary.audioSeconds, summary.sampleRateHz, summary.inputChannels == 1 ? " (mono in)" : "", speed,
-        decibelsFullScale(summary.peakIn).c_str(), decibelsFullScale(summary.peakOut).c_str(), clipping.c_str());
-    return std::string(text) + " (" + describeFormat(summary.outputFormat) + ")";
+    std::snprintf(figures, sizeof figures, ": %lld frames, %.2f s at %d Hz%s, %.0fx real time, peak in %s, out %s, %s",
+                  static_cast<long long>(summary.frames), summary.audioSeconds, summary.sampleRateHz,
+                  summary.inputChannels == 1 ? " (mono in)" : "", speed, decibelsFullScale(summary.peakIn).c_str(),
+                  decibelsFullScale(summary.peakOut).c_str(), clipping.c_str());
+    return request.inputPath + " -> " + request.outputPath + figures + " (" + describeFormat(summary.outputFormat) +
+           ")";
 }

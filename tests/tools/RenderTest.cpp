@@ -176,3 +176,16 @@ TEST(Render, BlockSizeDoesNotChangeTheOutput) {
     renderFile(request);
     EXPECT_EQ(readAudio(folder.file("a.wav")).interleaved, readAudio(folder.file("b.wav")).interleaved);
 }
+
+TEST(Render, TheSummaryLineKeepsLongPathsWhole) {
+    RenderRequest request;
+    request.inputPath = "/" + std::string(300, 'i') + ".wav";
+    request.outputPath = "/" + std::string(300, 'o') + ".flac";
+    RenderSummary summary;
+    summary.frames = 44100;
+    summary.sampleRateHz = 44100;
+    summary.outputFormat = SF_FORMAT_FLAC | SF_FORMAT_PCM_24;
+    const std::string line = summaryLine(request, summary);
+    EXPECT_EQ(line.rfind(request.inputPath + " -> " + request.outputPath + ": 44100 frames", 0), 0u) << line;
+    EXPECT_NE(line.find("(FLAC 24-bit)"), std::string::npos) << line;
+}
