@@ -1,11 +1,9 @@
 #include "AudioFile.h"
 
 #include <sndfile.h>
-#include <unistd.h>
 
 #include <array>
 #include <cctype>
-#include <cstdio>
 #include <filesystem>
 #include <string_view>
 
@@ -104,28 +102,15 @@ std::int64_t AudioReader::read(float* interleaved, std::int64_t frames) {
     return static_cast<std::int64_t>(got);
 }
 
-AudioWriter::AudioWriter(const std::string& path, int format, int channels, int sampleRateHz)
-    : path_(path), temporaryPath_(), file_(nullptr) {
-    const std::filesystem::path target(path);
-    std::error_code ec;
-    if (std::filesystem::is_directory(target, ec)) {
-        throw ToolError("cannot write " + path + ": it is a directory");
-    }
-    const std::filesystem::path folder = target.parent_path();
-    if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
-        throw ToolError("cannot write " + path + ": no folder " + folder.string());
-    }
-    // Hidden, and named so that nobody mistakes it for the finished file.
-    std::string hiddenName = ".";
-    hiddenName += target.filename().string();
-    hiddenName += ".partial-";
-    hiddenName += std::to_string(static_cast<long>(getpid()));
-    temporaryPath_ = (target.parent_path() / hiddenName).string();
+AudioWriter::AudioWriter(const std::string& path, int format, int channels, int sampleRateHz, bool overwrite)
+    : output_(path, overwrite), file_(nullptr) {
     SF_INFO info{};
     info.format = format;
     info.channels = channels;
     info.samplerate = sampleRateHz;
-    file_ = sf_open(temporaryPath_.c_str(), SFM_WRITE, &info);
+    // libsndfile writes through our descriptor and leaves it open, for the flush
+    // and the mode after it has finished the file.
+    file_ = sf_open_fd(output_.descriptor(), SFM_WRITE, &info, SF_FALSE);
     if (file_ == nullptr) {
         const std::string reason = sf_strerror(nullptr);
         throw ToolError("cannot write " + path + ": " + reason);
@@ -134,23 +119,16 @@ AudioWriter::AudioWriter(const std::string& path, int format, int channels, int 
     sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
 }
 
-AudioWriter::~AudioWriter() { discard(); }
-
-void AudioWriter::discard() {
+AudioWriter::~AudioWriter() {
     if (file_ != nullptr) {
         sf_close(file_);
-        file_ = nullptr;
-    }
-    if (!temporaryPath_.empty()) {
-        std::remove(temporaryPath_.c_str());
-        temporaryPath_.clear();
     }
 }
 
 void AudioWriter::write(const float* interleaved, std::int64_t frames) {
     const sf_count_t written = sf_writef_float(file_, interleaved, static_cast<sf_count_t>(frames));
     if (written != static_cast<sf_count_t>(frames)) {
-        throw ToolError("cannot write " + path_ + ": " + sf_strerror(file_));
+        throw ToolError("cannot write " + output_.path() + ": " + sf_strerror(file_));
     }
 }
 
@@ -158,14 +136,9 @@ void AudioWriter::commit() {
     const int closed = sf_close(file_);
     file_ = nullptr;
     if (closed != 0) {
-        throw ToolError("cannot write " + path_ + ": " + sf_error_number(closed));
+        throw ToolError("cannot write " + output_.path() + ": " + sf_error_number(closed));
     }
-    std::error_code ec;
-    std::filesystem::rename(temporaryPath_, path_, ec);
-    if (ec) {
-        throw ToolError("cannot write " + path_ + ": " + ec.message());
-    }
-    temporaryPath_.clear();
+    output_.commit();
 }
 
 bool isIntegerFormat(int format) {

@@ -1,10 +1,12 @@
-// Audio files through libsndfile: reading any format it knows, and writing to a
-// temporary file that is renamed into place only once it is complete, so a failed
+// Audio files through libsndfile: reading any format it knows, and writing through
+// an OutputFile, renamed into place only once it is complete and flushed, so a failed
 // or interrupted job never leaves a truncated file under the name asked for.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "OutputFile.h"
 
 struct sf_private_tag;
 
@@ -36,22 +38,20 @@ private:
 
 class AudioWriter {
 public:
-    // Opens a temporary file beside `path`. Throws ToolError when it can't be written.
-    AudioWriter(const std::string& path, int format, int channels, int sampleRateHz);
+    // Opens a temporary file beside `path`'s target. Throws ToolError when it can't
+    // be written, or when it exists and `overwrite` is false (see checkOutputTarget).
+    AudioWriter(const std::string& path, int format, int channels, int sampleRateHz, bool overwrite = false);
     AudioWriter(const AudioWriter&) = delete;
     AudioWriter& operator=(const AudioWriter&) = delete;
     // Removes the temporary file unless commit() put it in place.
     ~AudioWriter();
 
     void write(const float* interleaved, std::int64_t frames);
-    // Closes the file and renames it to the path asked for.
+    // Closes the file and puts it in place (see OutputFile::commit).
     void commit();
 
 private:
-    void discard();
-
-    std::string path_;
-    std::string temporaryPath_;
+    OutputFile output_;
     sf_private_tag* file_;
 };
 

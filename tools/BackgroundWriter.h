@@ -16,7 +16,8 @@
 class BackgroundWriter {
 public:
     // Throws ToolError when the file can't be opened (see AudioWriter).
-    BackgroundWriter(const std::string& path, int format, int channels, int sampleRateHz, std::size_t chunkSamples);
+    BackgroundWriter(const std::string& path, int format, int channels, int sampleRateHz, std::size_t chunkSamples,
+                     bool overwrite = false);
     BackgroundWriter(const BackgroundWriter&) = delete;
     BackgroundWriter& operator=(const BackgroundWriter&) = delete;
     // Stops the thread; the file is discarded unless commit() ran.

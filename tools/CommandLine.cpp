@@ -12,6 +12,7 @@
 #include "AudioFile.h"
 #include "BandAnalysis.h"
 #include "DemoScene.h"
+#include "OutputTarget.h"
 #include "ParameterSettings.h"
 #include "Render.h"
 #include "Response.h"
@@ -277,13 +278,13 @@ int response(Arguments& a, std::ostream& out) {
     StereoEffect effect(common.plugin());
     common.apply(effect.instance());
     const std::string title = "Brevander response at " + std::to_string(rateHz) + " Hz, " + settingsTitle(common);
-    writeResponsePlot(effect.instance(), static_cast<float>(rateHz), pngPath, csvPath, title);
+    writeResponsePlot(effect.instance(), static_cast<float>(rateHz), pngPath, csvPath, title, false);
     out << "wrote " << pngPath << (csvPath.empty() ? "" : " and " + csvPath) << "\n";
     return 0;
 }
 
-void writeRecording(const std::string& path, const StereoRecording& recording) {
-    AudioWriter writer(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, static_cast<int>(recording.sampleRateHz));
+void writeRecording(const std::string& path, const StereoRecording& recording, bool overwrite) {
+    AudioWriter writer(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, static_cast<int>(recording.sampleRateHz), overwrite);
     std::vector<float> interleaved(recording.left.size() * 2);
     for (std::size_t i = 0; i < recording.left.size(); ++i) {
         interleaved[2 * i] = recording.left[i];
@@ -344,7 +345,12 @@ int demo(Arguments& a, std::ostream& out) {
     const std::string inPath = (std::filesystem::path(dir) / "in.wav").string();
     const std::string outPath = (std::filesystem::path(dir) / "out.wav").string();
     const std::string pngPath = (std::filesystem::path(dir) / "response.png").string();
-    writeRecording(inPath, scene);
+    const bool overwrite = false;
+    // All three refused before any is written, rather than a set half old, half new.
+    for (const std::string& path : {inPath, outPath, pngPath}) {
+        checkOutputTarget(path, overwrite);
+    }
+    writeRecording(inPath, scene, overwrite);
 
     out << "Scene: " << kSeconds << " s at " << kRateHz << " Hz, a spaced pair " << kSpacingCm << " cm apart\n";
     for (const SceneSource& s : scene.sources) {
@@ -357,13 +363,14 @@ int demo(Arguments& a, std::ostream& out) {
     RenderRequest request;
     request.inputPath = inPath;
     request.outputPath = outPath;
+    request.overwrite = overwrite;
     const RenderSummary summary = renderFile(request);
     out << summaryLine(request, summary) << "\n";
 
     {
         StereoEffect effect(toolPluginPath());
         writeResponsePlot(effect.instance(), static_cast<float>(kRateHz), pngPath, "",
-                          "Brevander response at 44100 Hz, default settings");
+                          "Brevander response at 44100 Hz, default settings", overwrite);
     }
     out << "wrote " << inPath << ", " << outPath << " and " << pngPath << "\n\n";
 

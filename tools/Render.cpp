@@ -3,21 +3,24 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
 #include "AudioFile.h"
 #include "BackgroundWriter.h"
 #include "Opcodes.h"
+#include "OutputTarget.h"
 #include "ParameterSettings.h"
+#include "StopSignals.h"
 #include "ToolError.h"
 
 namespace {
 
-volatile std::sig_atomic_t stopRequested = 0;
+// Set by the signal thread (or a handler: it is lock-free) while the render reads.
+std::atomic<bool> stopRequested{false};
 
 constexpr std::size_t kChunkFrames = 16384;
 
@@ -75,12 +78,18 @@ StereoEffect::StereoEffect(const std::string& pluginPath)
     }
 }
 
-void requestRenderStop() { stopRequested = 1; }
+void requestRenderStop() { stopRequested = true; }
 
 RenderSummary renderFile(const RenderRequest& request, const RenderProgress& progress) {
     if (request.blockFrames < 1 || request.blockFrames > 1 << 20) {
         throw ToolError("--block needs a frame count from 1 to 1048576", 2);
     }
+    // A stop that comes while the input is being opened counts too.
+    stopRequested = false;
+    // Refused before the input is opened: reading a pipe would consume it.
+    const bool overwrite = request.overwrite || request.inPlace;
+    checkOutputIsNotInput(request.inputPath, request.outputPath, request.inPlace);
+    checkOutputTarget(request.outputPath, overwrite);
     AudioReader reader(request.inputPath);
     const AudioFileInfo& in = reader.info();
     if (in.channels < 1 || in.channels > 2) {
@@ -117,7 +126,8 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
     const auto block = static_cast<std::size_t>(request.blockFrames);
     const std::size_t chunk = block * std::max<std::size_t>(1, kChunkFrames / block);
     const auto channels = static_cast<std::size_t>(in.channels);
-    BackgroundWriter writer(request.outputPath, format, kOutputChannels, in.sampleRateHz, chunk * kOutputChannels);
+    BackgroundWriter writer(request.outputPath, format, kOutputChannels, in.sampleRateHz, chunk * kOutputChannels,
+                            overwrite);
     std::vector<float> interleavedIn(chunk * channels);
     std::vector<float> left(chunk), right(chunk), outLeft(chunk), outRight(chunk);
 
@@ -126,10 +136,10 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
     summary.inputChannels = in.channels;
     summary.outputFormat = format;
     const auto started = std::chrono::steady_clock::now();
-    stopRequested = 0;
     for (;;) {
-        if (stopRequested != 0) {
-            throw ToolError("interrupted; no output written", 130);
+        if (stopRequested) {
+            claimInterruptedExit();
+            throw ToolError(kInterruptedMessage, 130);
         }
         const auto n = static_cast<std::size_t>(reader.read(interleavedIn.data(), static_cast<std::int64_t>(chunk)));
         if (n == 0) {

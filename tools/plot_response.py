@@ -11,6 +11,7 @@ used or the picture cannot be written; status 2 for wrong arguments.
 import csv
 import math
 import os
+import signal
 import sys
 import tempfile
 
@@ -166,7 +167,7 @@ def draw(data, title):
 def save(figure, png_path):
     """Into a temporary file beside the target, then renamed: a reader never sees a half-written picture."""
     directory = os.path.dirname(os.path.abspath(png_path))
-    handle, temporary = tempfile.mkstemp(dir=directory, prefix=".plot-", suffix=".png")
+    handle, temporary = tempfile.mkstemp(dir=directory, prefix=".brevander-", suffix=".partial")
     try:
         with os.fdopen(handle, "wb") as f:
             figure.savefig(f, format="png")
@@ -183,7 +184,14 @@ def current_umask():
     return mask
 
 
+def stopped(number, frame):
+    """Ended like an interruption, so that save() still removes its temporary file."""
+    raise SystemExit(128 + number)
+
+
 def main(arguments):
+    for number in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(number, stopped)
     if len(arguments) != 4:
         print(f"usage: {os.path.basename(arguments[0])} RESPONSE.csv OUTPUT.png TITLE", file=sys.stderr)
         return 2
