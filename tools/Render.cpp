@@ -137,8 +137,9 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
     summary.outputFormat = format;
     const auto started = std::chrono::steady_clock::now();
     for (;;) {
-        if (stopRequested) {
-            claimInterruptedExit();
+        // A signal that came before this render began, in an earlier step, counts too.
+        if (stopRequested || stopSignalReceived()) {
+            claimExit();
             throw ToolError(kInterruptedMessage, 130);
         }
         const auto n = static_cast<std::size_t>(reader.read(interleavedIn.data(), static_cast<std::int64_t>(chunk)));

@@ -389,16 +389,21 @@ void writeResponsePlot(PluginInstance& effect, float sampleRateHz, const std::st
     const int csvDescriptor = keptCsv ? keptCsv->descriptor() : scratchCsv->descriptor();
     const std::string& csvName = keptCsv ? keptCsv->temporaryPath() : scratchCsv->path();
     writeAll(csvDescriptor, csv.data(), csv.size(), keptCsv ? csvPath : imagePath);
+    // A stop asked for while measuring or drawing: nothing is put in place.
+    const auto stopIfSignalled = [] {
+        if (stopSignalReceived()) {
+            claimExit();
+            throw ToolError(kInterruptedMessage, 130);
+        }
+    };
     try {
         plotResponse(csvName, imageFile.temporaryPath(), title);
     } catch (const std::exception&) {
-        // The same signal reaches the plotter, which fails before we hear of it.
-        if (stopSignalReceived()) {
-            claimInterruptedExit();
-            throw ToolError(kInterruptedMessage, 130);
-        }
+        // Ctrl-C reaches the plotter too, which then fails before we hear of the signal.
+        stopIfSignalled();
         throw;
     }
+    stopIfSignalled();
     imageFile.reopenTemporary();
     if (keptCsv) {
         keptCsv->commit();

@@ -22,11 +22,12 @@ namespace {
 // process still feels like it obeyed.
 constexpr std::chrono::milliseconds kGracePeriod{1000};
 
-std::mutex stateMutex;
-std::condition_variable claimed;
-bool exitClaimed = false;  // the interrupted code reports the interruption itself
+// Never destroyed: the signal thread may still wait on them while the process exits.
+std::mutex& stateMutex = *new std::mutex;
+std::condition_variable& claimed = *new std::condition_variable;
+bool exitClaimed = false;  // another thread ends the process itself
 bool forcing = false;      // the signal thread is ending the process
-std::set<pid_t> children;
+std::set<pid_t>& children = *new std::set<pid_t>;
 std::atomic<bool> received{false};
 
 sigset_t stopSignals() {
@@ -78,7 +79,7 @@ void startStopSignalThread() {
     std::thread(waitForSignals).detach();
 }
 
-void claimInterruptedExit() {
+void claimExit() {
     std::unique_lock<std::mutex> lock(stateMutex);
     if (forcing) {
         lock.unlock();

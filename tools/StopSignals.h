@@ -16,10 +16,11 @@ void startStopSignalThread();
 // The line printed for an interruption, without the program's name.
 inline constexpr const char* kInterruptedMessage = "interrupted; no output written";
 
-// Called by the code that noticed a stop request and will report the interruption
-// itself, so that the signal thread does not report it a second time. When the
-// signal thread has already begun to end the process, this never returns.
-void claimInterruptedExit();
+// Called by code that will end the process itself: a render that noticed the stop
+// request and reports the interruption, and main() on its way out after finishing
+// its work. The signal thread then does not end the process a second time. When it
+// has already begun to, this never returns.
+void claimExit();
 
 // Whether one of the three signals has arrived: for code that sees a child fail,
 // which may be the same signal reaching the child.

@@ -16,9 +16,10 @@
 namespace {
 
 // Creating, removing and renaming a registered file happen under this lock, so a
-// forced exit never misses a file that exists or removes one already in place.
-std::mutex registryMutex;
-std::set<std::string> registered;
+// forced exit never misses a file that exists or removes one already in place. Never
+// destroyed, as a forced exit may use them while the process is ending.
+std::mutex& registryMutex = *new std::mutex;
+std::set<std::string>& registered = *new std::set<std::string>;
 
 constexpr const char* kPrefix = ".brevander-";
 constexpr const char* kSuffix = ".partial";

@@ -11,5 +11,8 @@ int main(int argc, char** argv) {
     // Before any other thread exists, so that every thread has the signals blocked.
     startStopSignalThread();
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return runBrevander(args, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+    const int status = runBrevander(args, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+    // Done, whether a signal came late or not: what was reported stands.
+    claimExit();
+    return status;
 }
