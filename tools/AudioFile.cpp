@@ -1,11 +1,9 @@
 #include "AudioFile.h"
 
 #include <sndfile.h>
-#include <unistd.h>
 
 #include <array>
 #include <cctype>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -250,25 +248,12 @@ std::int64_t AudioReader::read(float* interleaved, std::int64_t frames) {
 }
 
 AudioWriter::AudioWriter(const std::string& path, int format, int channels, int sampleRateHz,
-                         std::int64_t expectedFrames)
-    : path_(path), temporaryPath_(), file_(nullptr) {
-    const std::filesystem::path target(path);
-    std::error_code ec;
-    if (std::filesystem::is_directory(target, ec)) {
-        throw ToolError("cannot write " + path + ": it is a directory");
-    }
-    const std::filesystem::path folder = target.parent_path();
-    if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
-        throw ToolError("cannot write " + path + ": no folder " + folder.string());
-    }
-    // Hidden, and named so that nobody mistakes it for the finished file.
-    std::string hiddenName = ".";
-    hiddenName += target.filename().string();
-    hiddenName += ".partial-";
-    hiddenName += std::to_string(static_cast<long>(getpid()));
-    temporaryPath_ = (target.parent_path() / hiddenName).string();
+                         std::int64_t expectedFrames, bool overwrite)
+    : name_(path), output_(std::in_place, path, overwrite), file_(nullptr) {
     SF_INFO info = writingInfo(format, channels, sampleRateHz, expectedFrames);
-    file_ = sf_open(temporaryPath_.c_str(), SFM_WRITE, &info);
+    // libsndfile writes through our descriptor and leaves it open, for the flush
+    // and the mode after it has finished the file.
+    file_ = sf_open_fd(output_->descriptor(), SFM_WRITE, &info, SF_FALSE);
     if (file_ == nullptr) {
         const std::string reason = sf_strerror(nullptr);
         throw ToolError("cannot write " + path + ": " + reason);
@@ -278,7 +263,7 @@ AudioWriter::AudioWriter(const std::string& path, int format, int channels, int 
 
 AudioWriter::AudioWriter(AudioSink& sink, const std::string& name, int format, int channels, int sampleRateHz,
                          std::int64_t expectedFrames)
-    : path_(name), temporaryPath_(), file_(nullptr) {
+    : name_(name), output_(), file_(nullptr) {
     static SF_VIRTUAL_IO io = {
         [](void* user) -> sf_count_t { return static_cast<AudioSink*>(user)->length(); },
         [](sf_count_t offset, int whence, void* user) -> sf_count_t {
@@ -315,27 +300,20 @@ void AudioWriter::configure(int format, int channels, std::int64_t expectedFrame
     containerName_ = containerName(format & SF_FORMAT_TYPEMASK);
 }
 
-AudioWriter::~AudioWriter() { discard(); }
-
-void AudioWriter::discard() {
+AudioWriter::~AudioWriter() {
     if (file_ != nullptr) {
         sf_close(file_);
-        file_ = nullptr;
-    }
-    if (!temporaryPath_.empty()) {
-        std::remove(temporaryPath_.c_str());
-        temporaryPath_.clear();
     }
 }
 
 void AudioWriter::write(const float* interleaved, std::int64_t frames) {
     if (maximumFrames_ >= 0 && frames > maximumFrames_ - framesWritten_) {
-        throw ToolError("cannot write " + path_ + ": it would pass the 4 GiB that " + lowercaseToUpper(containerName_) +
+        throw ToolError("cannot write " + name_ + ": it would pass the 4 GiB that " + lowercaseToUpper(containerName_) +
                         " files can hold; use .w64, .rf64, .caf or .flac");
     }
     const sf_count_t written = sf_writef_float(file_, interleaved, static_cast<sf_count_t>(frames));
     if (written != static_cast<sf_count_t>(frames)) {
-        throw ToolError("cannot write " + path_ + ": " + sf_strerror(file_));
+        throw ToolError("cannot write " + name_ + ": " + sf_strerror(file_));
     }
     framesWritten_ += frames;
 }
@@ -344,17 +322,11 @@ void AudioWriter::commit() {
     const int closed = sf_close(file_);
     file_ = nullptr;
     if (closed != 0) {
-        throw ToolError("cannot write " + path_ + ": " + sf_error_number(closed));
+        throw ToolError("cannot write " + name_ + ": " + sf_error_number(closed));
     }
-    if (temporaryPath_.empty()) {
-        return;  // written into a sink, not a file
+    if (output_) {
+        output_->commit();
     }
-    std::error_code ec;
-    std::filesystem::rename(temporaryPath_, path_, ec);
-    if (ec) {
-        throw ToolError("cannot write " + path_ + ": " + ec.message());
-    }
-    temporaryPath_.clear();
 }
 
 bool isIntegerFormat(int format) {

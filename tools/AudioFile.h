@@ -1,12 +1,14 @@
-// Audio files through libsndfile: reading any format it knows, and writing to a
-// temporary file that is renamed into place only once it is complete, so a failed
+// Audio files through libsndfile: reading any format it knows, and writing through
+// an OutputFile, renamed into place only once it is complete and flushed, so a failed
 // or interrupted job never leaves a truncated file under the name asked for.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "AudioSink.h"
+#include "OutputFile.h"
 
 struct sf_private_tag;
 
@@ -45,11 +47,13 @@ private:
 
 class AudioWriter {
 public:
-    // Opens a temporary file beside `path`. Throws ToolError when it can't be written.
+    // Opens a temporary file beside `path`'s target. Throws ToolError when it can't
+    // be written, or when it exists and `overwrite` is false (see checkOutputTarget).
     // `expectedFrames` is how long the file will be, or -1 when that is unknown: a
     // WAV that may pass 4 GiB is written as RF64, which stays a plain WAV file (in
     // the extensible layout) unless it does pass 4 GiB; any other WAV is plain.
-    AudioWriter(const std::string& path, int format, int channels, int sampleRateHz, std::int64_t expectedFrames);
+    AudioWriter(const std::string& path, int format, int channels, int sampleRateHz, std::int64_t expectedFrames,
+                bool overwrite = false);
     // The same writer into `sink`, named `name` in messages; commit() only closes.
     AudioWriter(AudioSink& sink, const std::string& name, int format, int channels, int sampleRateHz,
                 std::int64_t expectedFrames);
@@ -61,15 +65,14 @@ public:
     // Throws ToolError, writing nothing, when the frames would take the file past
     // its container's size limit.
     void write(const float* interleaved, std::int64_t frames);
-    // Closes the file and renames it to the path asked for.
+    // Closes the file and puts it in place (see OutputFile::commit).
     void commit();
 
 private:
     void configure(int format, int channels, std::int64_t expectedFrames);
-    void discard();
 
-    std::string path_;
-    std::string temporaryPath_;
+    std::string name_;
+    std::optional<OutputFile> output_;  // none when writing into a sink
     sf_private_tag* file_;
     std::int64_t framesWritten_ = 0;
     std::int64_t maximumFrames_ = -1;

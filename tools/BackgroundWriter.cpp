@@ -5,8 +5,8 @@ constexpr std::size_t kBuffers = 4;
 }  // namespace
 
 BackgroundWriter::BackgroundWriter(const std::string& path, int format, int channels, int sampleRateHz,
-                                   std::int64_t expectedFrames, std::size_t chunkSamples)
-    : writer_(path, format, channels, sampleRateHz, expectedFrames) {
+                                   std::int64_t expectedFrames, std::size_t chunkSamples, bool overwrite)
+    : writer_(path, format, channels, sampleRateHz, expectedFrames, overwrite) {
     for (std::size_t i = 0; i < kBuffers; ++i) {
         free_.emplace_back(chunkSamples);
     }

@@ -17,7 +17,7 @@ class BackgroundWriter {
 public:
     // Throws ToolError when the file can't be opened (see AudioWriter).
     BackgroundWriter(const std::string& path, int format, int channels, int sampleRateHz, std::int64_t expectedFrames,
-                     std::size_t chunkSamples);
+                     std::size_t chunkSamples, bool overwrite = false);
     BackgroundWriter(const BackgroundWriter&) = delete;
     BackgroundWriter& operator=(const BackgroundWriter&) = delete;
     // Stops the thread; the file is discarded unless commit() ran.

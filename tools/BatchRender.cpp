@@ -17,11 +17,15 @@
 
 #include "AudioFile.h"
 #include "ProgressBar.h"
+#include "StopSignals.h"
 #include "ToolError.h"
 
 namespace {
 
 std::atomic<bool> batchStopRequested{false};
+
+// A stop asked for by the caller or by one of the stop signals stands for the whole batch.
+bool stopping() { return batchStopRequested || stopSignalReceived(); }
 
 std::string lowercase(std::string text) {
     for (char& c : text) {
@@ -155,7 +159,7 @@ BatchResult renderBatch(const BatchRequest& request, std::ostream& out, std::ost
     const auto work = [&] {
         for (;;) {
             const std::size_t i = next++;
-            if (i >= count || batchStopRequested) {
+            if (i >= count || stopping()) {
                 return;
             }
             RenderRequest single = request.render;
@@ -164,7 +168,7 @@ BatchResult renderBatch(const BatchRequest& request, std::ostream& out, std::ost
             const RenderProgress progress = [&, i, reported = std::int64_t{0}](double fraction) mutable {
                 // renderFile clears the single-render stop as it starts; a batch stop
                 // stands until the batch ends, so it is passed on after every block.
-                if (batchStopRequested) {
+                if (stopping()) {
                     requestRenderStop();
                 }
                 if (frames.empty()) {
@@ -219,7 +223,7 @@ BatchResult renderBatch(const BatchRequest& request, std::ostream& out, std::ost
         t.join();
     }
     bar.clear();
-    result.interrupted = result.interrupted || batchStopRequested;
+    result.interrupted = result.interrupted || stopping();
     result.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     out << batchTotalLine(result) << "\n" << std::flush;
     return result;

@@ -16,6 +16,7 @@
 #include "BandAnalysis.h"
 #include "BatchRender.h"
 #include "DemoScene.h"
+#include "OutputTarget.h"
 #include "ParameterSettings.h"
 #include "ProgressBar.h"
 #include "Render.h"
@@ -274,14 +275,14 @@ int response(const CLI::App& command, const ResponseOptions& o, std::ostream& ou
     StereoEffect effect(pluginPath);
     applyTo(effect.instance(), settings, pluginPath);
     const std::string title = "Brevander response at " + std::to_string(rateHz) + " Hz, " + settingsTitle(settings);
-    writeResponsePlot(effect.instance(), static_cast<float>(rateHz), o.imagePath, o.csvPath, title);
+    writeResponsePlot(effect.instance(), static_cast<float>(rateHz), o.imagePath, o.csvPath, title, o.overwrite);
     out << "wrote " << o.imagePath << (o.csvPath.empty() ? "" : " and " + o.csvPath) << "\n";
     return 0;
 }
 
-void writeRecording(const std::string& path, const StereoRecording& recording) {
+void writeRecording(const std::string& path, const StereoRecording& recording, bool overwrite) {
     AudioWriter writer(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, static_cast<int>(recording.sampleRateHz),
-                       static_cast<std::int64_t>(recording.left.size()));
+                       static_cast<std::int64_t>(recording.left.size()), overwrite);
     std::vector<float> interleaved(recording.left.size() * 2);
     for (std::size_t i = 0; i < recording.left.size(); ++i) {
         interleaved[2 * i] = recording.left[i];
@@ -334,7 +335,12 @@ int demo(const DemoOptions& o, std::ostream& out) {
     const std::string inPath = (std::filesystem::path(dir) / "in.wav").string();
     const std::string outPath = (std::filesystem::path(dir) / "out.wav").string();
     const std::string pngPath = (std::filesystem::path(dir) / "response.png").string();
-    writeRecording(inPath, scene);
+    const bool overwrite = o.overwrite;
+    // All three refused before any is written, rather than a set half old, half new.
+    for (const std::string& path : {inPath, outPath, pngPath}) {
+        checkOutputTarget(path, overwrite);
+    }
+    writeRecording(inPath, scene, overwrite);
 
     out << "Scene: " << kSeconds << " s at " << kRateHz << " Hz, a spaced pair " << kSpacingCm << " cm apart\n";
     for (const SceneSource& s : scene.sources) {
@@ -347,14 +353,14 @@ int demo(const DemoOptions& o, std::ostream& out) {
     RenderRequest request;
     request.inputPath = inPath;
     request.outputPath = outPath;
-    request.overwrite = o.overwrite;
+    request.overwrite = overwrite;
     const RenderSummary summary = renderFile(request);
     out << summaryLine(request, summary) << "\n";
 
     {
         StereoEffect effect(toolPluginPath());
         writeResponsePlot(effect.instance(), static_cast<float>(kRateHz), pngPath, "",
-                          "Brevander response at 44100 Hz, default settings");
+                          "Brevander response at 44100 Hz, default settings", overwrite);
     }
     out << "wrote " << inPath << ", " << outPath << " and " << pngPath << "\n\n";
 

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -14,16 +13,17 @@
 #include "AudioFile.h"
 #include "BackgroundWriter.h"
 #include "Opcodes.h"
+#include "OutputTarget.h"
 #include "ParameterSettings.h"
+#include "StopSignals.h"
 #include "ToolError.h"
 #include "ToolFiles.h"
 
 namespace {
 
-// Atomic rather than volatile: a batch's workers set and read it from several
-// threads; a lock-free atomic is as safe in a signal handler.
-std::atomic<int> stopRequested{0};
-static_assert(std::atomic<int>::is_always_lock_free);
+// Set by the signal thread, or by a batch for every file it has in flight, while the
+// render reads. Lock-free, so a signal handler could set it too.
+std::atomic<bool> stopRequested{false};
 
 constexpr std::size_t kChunkFrames = 16384;
 
@@ -71,12 +71,18 @@ StereoEffect::StereoEffect(const std::string& pluginPath) : library_(loadLibrary
     }
 }
 
-void requestRenderStop() { stopRequested = 1; }
+void requestRenderStop() { stopRequested = true; }
 
 RenderSummary renderFile(const RenderRequest& request, const RenderProgress& progress) {
     if (request.blockFrames < 1 || request.blockFrames > 1 << 20) {
         throw ToolError("--block needs a frame count from 1 to 1048576", 2);
     }
+    // A stop that comes while the input is being opened counts too.
+    stopRequested = false;
+    // Refused before the input is opened: reading a pipe would consume it.
+    const bool overwrite = request.overwrite || request.inPlace;
+    checkOutputIsNotInput(request.inputPath, request.outputPath, request.inPlace);
+    checkOutputTarget(request.outputPath, overwrite);
     AudioReader reader(request.inputPath);
     const AudioFileInfo& in = reader.info();
     if (in.channels < 1 || in.channels > 2) {
@@ -114,7 +120,7 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
     const std::size_t chunk = block * std::max<std::size_t>(1, kChunkFrames / block);
     const auto channels = static_cast<std::size_t>(in.channels);
     BackgroundWriter writer(request.outputPath, format, kOutputChannels, in.sampleRateHz, in.promisedFrames,
-                            chunk * kOutputChannels);
+                            chunk * kOutputChannels, overwrite);
     std::vector<float> interleavedIn(chunk * channels);
     std::vector<float> left(chunk), right(chunk), outLeft(chunk), outRight(chunk);
 
@@ -123,10 +129,11 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
     summary.inputChannels = in.channels;
     summary.outputFormat = format;
     const auto started = std::chrono::steady_clock::now();
-    stopRequested = 0;
     for (;;) {
-        if (stopRequested != 0) {
-            throw ToolError("interrupted; no output written", 130);
+        // A signal that came before this render began, in an earlier step, counts too.
+        if (stopRequested || stopSignalReceived()) {
+            claimExit();
+            throw ToolError(kInterruptedMessage, 130);
         }
         const auto n = static_cast<std::size_t>(reader.read(interleavedIn.data(), static_cast<std::int64_t>(chunk)));
         if (n == 0) {

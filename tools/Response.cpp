@@ -16,9 +16,14 @@
 #include <cstring>
 #include <filesystem>
 #include <numbers>
+#include <optional>
 #include <stdexcept>
 
+#include "OutputFile.h"
 #include "PluginInstance.h"
+#include "StopSignals.h"
+#include "TemporaryFiles.h"
+#include "ToolError.h"
 #include "ToolFiles.h"
 
 extern char** environ;
@@ -211,9 +216,16 @@ ChildOutcome runCapturingStderr(std::vector<std::string> arguments, const std::s
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    resetStopSignalsInChild(attributes);
     pid_t pid = 0;
-    const int spawnError = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    const int spawnError = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
+    if (spawnError == 0) {
+        registerChildProcess(pid);
+    }
     close(pipeEnds[1]);
     if (spawnError != 0) {
         close(pipeEnds[0]);
@@ -238,6 +250,11 @@ ChildOutcome runCapturingStderr(std::vector<std::string> arguments, const std::s
         }
     }
     close(pipeEnds[0]);
+    // Forgotten while still a zombie, so a forced exit can never signal a reused pid.
+    siginfo_t exited{};
+    while (waitid(P_PID, static_cast<id_t>(pid), &exited, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+    }
+    forgetChildProcess(pid);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
@@ -248,6 +265,23 @@ ChildOutcome runCapturingStderr(std::vector<std::string> arguments, const std::s
     }
     const std::size_t lineStart = errors.find_last_of("\r\n");
     return {status, lineStart == std::string::npos ? errors : errors.substr(lineStart + 1)};
+}
+std::string responseCsv(const std::vector<ResponsePoint>& points) {
+    for (const ResponsePoint& point : points) {
+        if (!(std::isfinite(point.frequencyHz) && isFinite(point.sum) && isFinite(point.difference))) {
+            throw std::invalid_argument("the response is not finite at " + std::to_string(point.frequencyHz) + " Hz");
+        }
+    }
+    std::string text = "frequency_hz,sum_db,sum_phase_deg,difference_db,difference_phase_deg,phase_difference_deg\n";
+    for (const ResponsePoint& point : points) {
+        // arg(sum conj(difference)) is arg(sum / difference) without the division by a zero difference.
+        char row[256];
+        std::snprintf(row, sizeof row, "%.10g,%.6f,%.6f,%.6f,%.6f,%.6f\n", point.frequencyHz, decibels(point.sum),
+                      writtenDegrees(point.sum), decibels(point.difference), writtenDegrees(point.difference),
+                      writtenDegrees(point.sum * std::conj(point.difference)));
+        text += row;
+    }
+    return text;
 }
 }  // namespace
 
@@ -308,23 +342,12 @@ std::vector<ResponsePoint> measureResponse(PluginInstance& effect, float sampleR
 }
 
 void writeResponseCsv(const std::string& path, const std::vector<ResponsePoint>& points) {
-    for (const ResponsePoint& point : points) {
-        if (!(std::isfinite(point.frequencyHz) && isFinite(point.sum) && isFinite(point.difference))) {
-            throw std::invalid_argument("the response is not finite at " + std::to_string(point.frequencyHz) + " Hz");
-        }
-    }
+    const std::string text = responseCsv(points);
     std::FILE* file = std::fopen(path.c_str(), "w");
     if (file == nullptr) {
         throw std::runtime_error("cannot write " + path);
     }
-    std::fputs("frequency_hz,sum_db,sum_phase_deg,difference_db,difference_phase_deg,phase_difference_deg\n", file);
-    for (const ResponsePoint& point : points) {
-        // arg(sum conj(difference)) is arg(sum / difference) without the division by a zero difference.
-        std::fprintf(file, "%.10g,%.6f,%.6f,%.6f,%.6f,%.6f\n", point.frequencyHz, decibels(point.sum),
-                     writtenDegrees(point.sum), decibels(point.difference), writtenDegrees(point.difference),
-                     writtenDegrees(point.sum * std::conj(point.difference)));
-    }
-    const bool failed = std::ferror(file) != 0;
+    const bool failed = std::fwrite(text.data(), 1, text.size(), file) != text.size();
     if (std::fclose(file) != 0 || failed) {
         throw std::runtime_error("cannot write " + path);
     }
@@ -355,24 +378,49 @@ void plotResponse(const std::string& csvPath, const std::string& imagePath, cons
 }
 
 void writeResponsePlot(PluginInstance& effect, float sampleRateHz, const std::string& imagePath,
-                       const std::string& csvPath, const std::string& title) {
+                       const std::string& csvPath, const std::string& title, bool overwrite) {
     const std::string format = imageFormatFor(imagePath);
     if (format.empty()) {
         throw std::invalid_argument("cannot draw " + imagePath + ": name it .png, .svg or .pdf");
     }
-    const std::vector<ResponsePoint> points = measureResponse(effect, sampleRateHz, logFrequencies(10.0, 20000.0, 400));
-    const bool keepCsv = !csvPath.empty();
-    const std::string csv = keepCsv ? csvPath : imagePath + ".csv";
-    writeResponseCsv(csv, points);
-    try {
-        plotResponse(csv, imagePath, title, format);
-    } catch (...) {
-        if (!keepCsv) {
-            std::remove(csv.c_str());
+    // Both refused before the measurement, which takes a while.
+    const OutputTarget image = checkOutputTarget(imagePath, overwrite);
+    if (!csvPath.empty() && checkOutputTarget(csvPath, overwrite).targetPath == image.targetPath) {
+        throw ToolError("--csv and --out name the same file " + imagePath, 2);
+    }
+    const std::string csv = responseCsv(measureResponse(effect, sampleRateHz, logFrequencies(10.0, 20000.0, 400)));
+
+    // The plotter reads the data from a hidden file of ours, never from a name the
+    // user may own, and draws into another beside the image's target.
+    OutputFile imageFile(imagePath, overwrite);
+    std::optional<OutputFile> keptCsv;
+    std::optional<TemporaryFile> scratchCsv;
+    if (csvPath.empty()) {
+        scratchCsv.emplace(std::filesystem::path(imageFile.temporaryPath()).parent_path().string(), imagePath);
+    } else {
+        keptCsv.emplace(csvPath, overwrite);
+    }
+    const int csvDescriptor = keptCsv ? keptCsv->descriptor() : scratchCsv->descriptor();
+    const std::string& csvName = keptCsv ? keptCsv->temporaryPath() : scratchCsv->path();
+    writeAll(csvDescriptor, csv.data(), csv.size(), keptCsv ? csvPath : imagePath);
+    // A stop asked for while measuring or drawing: nothing is put in place.
+    const auto stopIfSignalled = [] {
+        if (stopSignalReceived()) {
+            claimExit();
+            throw ToolError(kInterruptedMessage, 130);
         }
+    };
+    try {
+        plotResponse(csvName, imageFile.temporaryPath(), title, format);
+    } catch (const std::exception&) {
+        // Ctrl-C reaches the plotter too, which then fails before we hear of the signal.
+        stopIfSignalled();
         throw;
     }
-    if (!keepCsv) {
-        std::remove(csv.c_str());
+    stopIfSignalled();
+    imageFile.reopenTemporary();
+    if (keptCsv) {
+        keptCsv->commit();
     }
+    imageFile.commit();
 }

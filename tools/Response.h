@@ -53,7 +53,11 @@ void plotResponse(const std::string& csvPath, const std::string& imagePath, cons
                   const std::string& imageFormat);
 
 // Measures the instance at 400 log-spaced frequencies from 10 Hz to 20 kHz and draws
-// the plot at `imagePath`, in the format its extension names (std::invalid_argument
-// before measuring for one it names none); `csvPath`, when not empty, keeps the data too.
+// the plot at `imagePath`, in the format its extension names; `csvPath`, when not
+// empty, keeps the data too. Both are outputs under the tool's one rule (see
+// checkOutputTarget: an existing file is replaced only with `overwrite`), checked
+// before the measurement and committed only once the plot is drawn; the plotter's
+// own data file is a hidden temporary. Throws ToolError for a refused output and
+// std::invalid_argument, before measuring, for an image name with no known format.
 void writeResponsePlot(PluginInstance& effect, float sampleRateHz, const std::string& imagePath,
-                       const std::string& csvPath, const std::string& title);
+                       const std::string& csvPath, const std::string& title, bool overwrite);

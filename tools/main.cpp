@@ -2,21 +2,17 @@
 // its response and runs the demo. See `brevander help`.
 #include <unistd.h>
 
-#include <csignal>
 #include <iostream>
 
-#include "BatchRender.h"
 #include "CommandLine.h"
-
-namespace {
-extern "C" void onInterrupt(int) { requestBatchStop(); }
-}  // namespace
+#include "StopSignals.h"
 
 int main(int argc, char** argv) {
-    // Ctrl-C stops every render in progress at its next block, which then removes
-    // its partial file; a batch starts no further file.
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
+    // Before any other thread exists, so that every thread has the signals blocked.
+    startStopSignalThread();
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return runBrevander(args, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+    const int status = runBrevander(args, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+    // Done, whether a signal came late or not: what was reported stands.
+    claimExit();
+    return status;
 }

@@ -14,6 +14,7 @@ used or the picture cannot be written; status 2 for wrong arguments.
 import csv
 import math
 import os
+import signal
 import sys
 import tempfile
 
@@ -172,7 +173,7 @@ FORMATS = ("png", "svg", "pdf")
 def save(figure, png_path, image_format):
     """Into a temporary file beside the target, then renamed: a reader never sees a half-written picture."""
     directory = os.path.dirname(os.path.abspath(png_path))
-    handle, temporary = tempfile.mkstemp(dir=directory, prefix=".plot-", suffix="." + image_format)
+    handle, temporary = tempfile.mkstemp(dir=directory, prefix=".brevander-", suffix=".partial")
     try:
         with os.fdopen(handle, "wb") as f:
             figure.savefig(f, format=image_format)
@@ -189,7 +190,14 @@ def current_umask():
     return mask
 
 
+def stopped(number, frame):
+    """Ended like an interruption, so that save() still removes its temporary file."""
+    raise SystemExit(128 + number)
+
+
 def main(arguments):
+    for number in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(number, stopped)
     if len(arguments) not in (4, 5) or (len(arguments) == 5 and arguments[4] not in FORMATS):
         print(f"usage: {os.path.basename(arguments[0])} RESPONSE.csv OUTPUT TITLE [png|svg|pdf]", file=sys.stderr)
         return 2
