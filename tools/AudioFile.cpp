@@ -1,9 +1,14 @@
 #include "AudioFile.h"
 
+#include <fcntl.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -123,35 +128,37 @@ std::uint32_t bigEndian32(const unsigned char* p) {
 }
 
 // The frame count a WAV or AIFF header states, which libsndfile trims to what a
-// cut-off file holds; -1 when the header does not say it plainly.
-std::int64_t headerFrames(const std::string& path, int type, int channels) {
-    std::ifstream file(path, std::ios::binary);
-    std::array<unsigned char, 8> chunk{};
-    std::array<unsigned char, 4> form{};
+// cut-off file holds; -1 when the header does not say it plainly. Reads with
+// pread, so the descriptor's own position, where libsndfile reads, is untouched.
+std::int64_t headerFrames(int descriptor, int type, int channels) {
     const bool riff = type == SF_FORMAT_WAV || type == SF_FORMAT_WAVEX;
-    if (!(riff || type == SF_FORMAT_AIFF) || channels < 1 ||
-        !file.read(reinterpret_cast<char*>(chunk.data()), chunk.size()) ||
-        !file.read(reinterpret_cast<char*>(form.data()), form.size())) {
+    if (!(riff || type == SF_FORMAT_AIFF) || channels < 1) {
         return -1;
     }
-    if (std::string_view(reinterpret_cast<const char*>(chunk.data()), 4) != (riff ? "RIFF" : "FORM")) {
+    const auto readAt = [descriptor](off_t offset, unsigned char* bytes, std::size_t count) {
+        return pread(descriptor, bytes, count, offset) == static_cast<ssize_t>(count);
+    };
+    std::array<unsigned char, 12> form{};
+    if (!readAt(0, form.data(), form.size()) ||
+        std::string_view(reinterpret_cast<const char*>(form.data()), 4) != (riff ? "RIFF" : "FORM")) {
         return -1;
     }
     std::int64_t blockBytes = 0;
+    off_t at = 12;
     // Chunk by chunk up to the sound data; a header this long is not a plain one.
-    for (int count = 0; count < 64 && file.read(reinterpret_cast<char*>(chunk.data()), chunk.size()); ++count) {
+    std::array<unsigned char, 8> chunk{};
+    for (int count = 0; count < 64 && readAt(at, chunk.data(), chunk.size()); ++count) {
         const std::string_view id(reinterpret_cast<const char*>(chunk.data()), 4);
         const std::uint32_t size = riff ? littleEndian32(chunk.data() + 4) : bigEndian32(chunk.data() + 4);
-        const std::streamoff next = file.tellg() + static_cast<std::streamoff>(size + (size & 1u));
         std::array<unsigned char, 16> body{};
-        if (riff && id == "fmt " && size >= 16 && file.read(reinterpret_cast<char*>(body.data()), 16)) {
+        if (riff && id == "fmt " && size >= 16 && readAt(at + 8, body.data(), 16)) {
             blockBytes = static_cast<std::int64_t>(body[12]) | static_cast<std::int64_t>(body[13]) << 8;
         } else if (riff && id == "data") {
             return blockBytes > 0 ? static_cast<std::int64_t>(size) / blockBytes : -1;
-        } else if (!riff && id == "COMM" && size >= 6 && file.read(reinterpret_cast<char*>(body.data()), 6)) {
+        } else if (!riff && id == "COMM" && size >= 6 && readAt(at + 8, body.data(), 6)) {
             return static_cast<std::int64_t>(bigEndian32(body.data() + 2));
         }
-        file.seekg(next);
+        at += 8 + static_cast<off_t>(size + (size & 1u));
     }
     return -1;
 }
@@ -209,23 +216,31 @@ SF_INFO writingInfo(int format, int channels, int sampleRateHz, std::int64_t exp
 }  // namespace
 
 AudioReader::AudioReader(const std::string& path) : path_(path), file_(nullptr), info_() {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
-        throw ToolError("cannot read " + path + ": no such file");
+    // Opened once, here: a pipe or FIFO gives its contents to one reader only, so
+    // nothing else may open it again to look at the header.
+    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        const int error = errno;
+        throw ToolError("cannot read " + path + ": " + (error == ENOENT ? "no such file" : std::strerror(error)));
     }
-    if (std::filesystem::is_directory(path, ec)) {
+    struct stat status {};
+    if (fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {
+        close(descriptor);
         throw ToolError("cannot read " + path + ": it is a directory");
     }
     SF_INFO info{};
-    file_ = sf_open(path.c_str(), SFM_READ, &info);
+    file_ = sf_open_fd(descriptor, SFM_READ, &info, SF_TRUE);
     if (file_ == nullptr) {
+        close(descriptor);
         throw ToolError("cannot read " + path + ": " + sf_strerror(nullptr));
     }
     info_.format = info.format;
     info_.channels = info.channels;
     info_.sampleRateHz = info.samplerate;
     info_.frames = static_cast<std::int64_t>(info.frames);
-    const std::int64_t promised = headerFrames(path, info.format & SF_FORMAT_TYPEMASK, info.channels);
+    // Only a regular file can be read twice; a stream's header is libsndfile's alone.
+    const std::int64_t promised =
+        S_ISREG(status.st_mode) ? headerFrames(descriptor, info.format & SF_FORMAT_TYPEMASK, info.channels) : -1;
     info_.promisedFrames = promised > info_.frames ? promised : info_.frames;
 }
 

@@ -73,10 +73,15 @@ std::string outputExtension(const std::string& format) {
 }
 
 // Frames of each input, for the combined bar; 0 for a file that can't be read,
-// whose render will report why.
+// whose render will report why, and for a pipe or FIFO, which only its render may read.
 std::vector<std::int64_t> framesOf(const std::vector<std::string>& inputs) {
     std::vector<std::int64_t> frames;
     for (const std::string& path : inputs) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(path, ec)) {
+            frames.push_back(0);
+            continue;
+        }
         try {
             frames.push_back(std::max<std::int64_t>(0, AudioReader(path).info().frames));
         } catch (const ToolError&) {

@@ -165,10 +165,12 @@ struct DemoOptions {
 };
 
 int renderOne(RenderRequest request, std::ostream& out, std::ostream& err, bool interactive) {
-    // Only files of a minute or more are worth a bar.
+    // Only files of a minute or more are worth a bar. Only a regular file is looked
+    // at beforehand: opening a pipe or FIFO would consume what the render must read.
     std::optional<ProgressBar> bar;
     RenderProgress progress;
-    if (interactive) {
+    std::error_code ec;
+    if (interactive && std::filesystem::is_regular_file(request.inputPath, ec)) {
         const AudioReader probe(request.inputPath);
         if (probe.info().frames >= static_cast<std::int64_t>(probe.info().sampleRateHz) * 60) {
             bar.emplace(err, true);

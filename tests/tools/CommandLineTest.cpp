@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "Render.h"
 #include "TemporaryFolder.h"
@@ -301,4 +306,60 @@ TEST_F(CommandLine, ParserErrorsAreOneLineOfOurOwn) {
     expectCleanFailure({"--loud"}, 2, "'--loud'");
     expectCleanFailure({"render", in, out, folder.file("third.wav")}, 2, "--out-dir");
     expectCleanFailure({"render", in, out, "-j", "2"}, 2, "--out-dir");
+}
+
+namespace {
+
+// Renders `input` through a FIFO, written by another thread as a live source would,
+// and answers the tool's status; stderr goes to `err`.
+int renderThroughAFifo(const TemporaryFolder& folder, const std::string& input, const std::string& output,
+                       bool interactive, std::ostringstream& err) {
+    const std::string fifo = folder.file("live.wav");
+    EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::ifstream source(input, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>());
+    std::thread feeder([&] {
+        const int pipe = open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+        for (std::size_t at = 0; pipe >= 0 && at < bytes.size();) {
+            const ssize_t n = write(pipe, bytes.data() + at, bytes.size() - at);
+            if (n <= 0) {
+                break;
+            }
+            at += static_cast<std::size_t>(n);
+        }
+        if (pipe >= 0) {
+            close(pipe);
+        }
+    });
+    std::ostringstream out;
+    const int status = runBrevander({"render", fifo, output}, out, err, interactive);
+    feeder.join();
+    std::filesystem::remove(fifo);
+    return status;
+}
+
+}  // namespace
+
+TEST_F(CommandLine, AFifoInputRendersExactlyAsTheFileItCarries) {
+    // Long enough that the source is still writing while the render opens the FIFO:
+    // whatever else read from it then would take frames from the render.
+    std::vector<float> samples(2 * 44100);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<float>(i % 317) / 634.0f - 0.25f;
+    }
+    writeAudio(folder.file("second.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, samples);
+    ASSERT_EQ(run({"render", folder.file("second.wav"), folder.file("from-file.wav")}).status, 0);
+    std::ostringstream err;
+    ASSERT_EQ(renderThroughAFifo(folder, folder.file("second.wav"), folder.file("from-fifo.wav"), false, err), 0)
+        << err.str();
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(readAudio(folder.file("from-fifo.wav")).interleaved, readAudio(folder.file("from-file.wav")).interleaved);
+}
+
+TEST_F(CommandLine, AFifoInputOnATerminalIsReadOnlyByTheRender) {
+    // With a terminal for the progress bar, the tool must not open the input to
+    // measure it first either.
+    std::ostringstream err;
+    ASSERT_EQ(renderThroughAFifo(folder, folder.file("in.wav"), folder.file("out.wav"), true, err), 0) << err.str();
+    EXPECT_EQ(readAudio(folder.file("out.wav")).info.frames, 2000);
 }
