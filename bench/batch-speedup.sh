@@ -21,13 +21,13 @@ done
 seconds_of() {  # seconds_of COMMAND...: wall time of one run
   local start end
   start=$(date +%s.%N)
-  "$@" >/dev/null 2>&1
+  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
   end=$(date +%s.%N)
   echo "$end - $start" | bc -l
 }
 
 median_of_five() {  # median_of_five COMMAND...
-  "$@" >/dev/null 2>&1  # warm-up: the files in the page cache, the programs loaded
+  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }  # warm-up: the files in the page cache, the programs loaded
   for _ in 1 2 3 4 5; do seconds_of "$@"; done | sort -g | sed -n 3p
 }
 

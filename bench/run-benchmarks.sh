@@ -23,13 +23,13 @@ chain='pan=stereo|c0=0.70710677*c0+0.70710677*c1|c1=0.70710677*c0-0.70710677*c1,
 seconds_of() {  # seconds_of COMMAND...: wall time of one run
   local start end
   start=$(date +%s.%N)
-  "$@" >/dev/null 2>&1
+  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
   end=$(date +%s.%N)
   echo "$end - $start" | bc -l
 }
 
 median_of_five() {  # median_of_five COMMAND...
-  "$@" >/dev/null 2>&1  # warm-up: the file in the page cache, the programs loaded
+  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }  # warm-up: the file in the page cache, the programs loaded
   for _ in 1 2 3 4 5; do seconds_of "$@"; done | sort -g | sed -n 3p
 }
 
@@ -41,7 +41,7 @@ for minutes in 1 10; do
       "anoisesrc=d=$((minutes * 60)):r=44100:c=pink:seed=1[a];anoisesrc=d=$((minutes * 60)):r=44100:c=white:seed=2:a=0.3[b];[a][b]amerge=inputs=2" \
       -c:a pcm_f32le "$input"
   fi
-  ours=$(median_of_five "$tool" render "$input" "$data/out-brevander.wav")
+  ours=$(median_of_five "$tool" render "$input" "$data/out-brevander.wav" --overwrite)
   theirs=$(median_of_five ffmpeg -v error -y -i "$input" -filter_complex "$chain" -c:a pcm_f32le "$data/out-ffmpeg.wav")
   printf '%s min: brevander %.3f s, ffmpeg %.3f s, ratio %.3f\n' "$minutes" "$ours" "$theirs" "$(echo "$ours / $theirs" | bc -l)"
 done

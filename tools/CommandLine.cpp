@@ -71,10 +71,20 @@ demo      synthesises a stereo scene recorded by a spaced pair 18 cm apart,
                    settings apply in the order given, so the last one wins
 --plugin FILE      another VST 2 effect file with two inputs and two outputs
                    (--set needs Brevander's own file; use --param for others)
--y, --overwrite    replace an output file that exists already
---in-place         (render) OUT may be IN itself; implies --overwrite
+-y, --overwrite    replace an output file that exists already (it keeps its mode)
+--in-place         (render) OUT may be IN itself; implies --overwrite, and IN
+                   stays whole until OUT is complete
 --opt=VALUE works as --opt VALUE; a later option replaces an earlier one; after
 --, every word is a file name, even one that starts with a dash.
+
+Outputs: an existing file is replaced only with --overwrite, and a read-only one
+never; OUT that is IN itself (by any name or link) needs --in-place. If OUT is a
+symbolic link, the file it points to is written (under the same rules) and the
+link is kept; a link that points to nothing is refused, and so are a folder, a
+FIFO or a device. Each output is written to a hidden .brevander-XXXXXXXX.partial
+file beside it, flushed, and renamed into place when complete; one left behind
+by a killed run can be deleted. Ctrl-C (or SIGTERM, SIGHUP) stops at once,
+removes the partial file and exits with 130.
 )";
 
 constexpr const char* kCommands[] = {"render", "params", "response", "demo", "help"};
