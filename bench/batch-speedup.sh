@@ -18,18 +18,7 @@ for i in $(seq -w 1 20); do
   fi
 done
 
-seconds_of() {  # seconds_of COMMAND...: wall time of one run
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
-  end=$(date +%s.%N)
-  echo "$end - $start" | bc -l
-}
-
-median_of_five() {  # median_of_five COMMAND...
-  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }  # warm-up: the files in the page cache, the programs loaded
-  for _ in 1 2 3 4 5; do seconds_of "$@"; done | sort -g | sed -n 3p
-}
+source bench/timing.sh
 
 one=$(median_of_five "$tool" render "$data/in" --out-dir "$data/out" --overwrite -j 1)
 all=$(median_of_five "$tool" render "$data/in" --out-dir "$data/out" --overwrite)

@@ -20,18 +20,7 @@ echo "default path at block 256: $default ns per frame, bound $bound ns: ratio $
 # The equivalent chain in ffmpeg: the same sum and difference, the same filters.
 chain='pan=stereo|c0=0.70710677*c0+0.70710677*c1|c1=0.70710677*c0-0.70710677*c1,channelsplit=channel_layout=stereo[s][d];[s]highpass=f=20:poles=2:width_type=q:width=0.5,lowshelf=f=80:g=-1.618:poles=1[s2];[d]allpass=f=20:order=1,highpass=f=96.26:poles=1,allpass=f=80:order=1[d2];[s2][d2]amerge=inputs=2,pan=stereo|c0=0.70710677*c0+0.70710677*c1|c1=0.70710677*c0-0.70710677*c1'
 
-seconds_of() {  # seconds_of COMMAND...: wall time of one run
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
-  end=$(date +%s.%N)
-  echo "$end - $start" | bc -l
-}
-
-median_of_five() {  # median_of_five COMMAND...
-  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }  # warm-up: the file in the page cache, the programs loaded
-  for _ in 1 2 3 4 5; do seconds_of "$@"; done | sort -g | sed -n 3p
-}
+source bench/timing.sh
 
 for minutes in 1 10; do
   input="$data/noise-${minutes}min.wav"

@@ -16,21 +16,9 @@
 #include "Render.h"
 #include "TemporaryFolder.h"
 #include "ToolError.h"
+#include "ToolRun.h"
 
 namespace {
-
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun run(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = runBrevander(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 class CommandLine : public ::testing::Test {
 protected:
@@ -45,7 +33,7 @@ protected:
     // The run failed with `status`, said so in one line naming `fragment`, and left
     // nothing but the input in the folder.
     void expectCleanFailure(const std::vector<std::string>& args, int status, const std::string& fragment) {
-        const ToolRun r = run(args);
+        const ToolRun r = runTool(args);
         EXPECT_EQ(r.status, status) << r.err;
         EXPECT_EQ(r.err.rfind("brevander: ", 0), 0u) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
@@ -63,7 +51,7 @@ protected:
 }  // namespace
 
 TEST_F(CommandLine, RenderWritesTheOutputAndOneSummaryLine) {
-    const ToolRun r = run({"render", folder.file("in.wav"), folder.file("out.wav"), "--set", "LF Width=120"});
+    const ToolRun r = runTool({"render", folder.file("in.wav"), folder.file("out.wav"), "--set", "LF Width=120"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(r.err.empty());
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
@@ -132,7 +120,7 @@ TEST_F(CommandLine, AnInterruptedRenderLeavesNoFile) {
 }
 
 TEST_F(CommandLine, ParamsListsEveryParameterWithItsValueDisplayLabelAndRange) {
-    const ToolRun r = run({"params", "--set", "mic spacing=25", "--param", "0=0"});
+    const ToolRun r = runTool({"params", "--set", "mic spacing=25", "--param", "0=0"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::istringstream lines(r.out);
     std::string line;
@@ -150,9 +138,9 @@ TEST_F(CommandLine, ParamsListsEveryParameterWithItsValueDisplayLabelAndRange) {
 }
 
 TEST_F(CommandLine, UnknownCommandsAndHelp) {
-    EXPECT_EQ(run({"mix"}).status, 2);
-    EXPECT_EQ(run({}).status, 2);
-    const ToolRun help = run({"help"});
+    EXPECT_EQ(runTool({"mix"}).status, 2);
+    EXPECT_EQ(runTool({}).status, 2);
+    const ToolRun help = runTool({"help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("centred stereo source"), std::string::npos);
 }
@@ -164,7 +152,7 @@ namespace {
 ToolRun runIn(const TemporaryFolder& folder, const std::vector<std::string>& args) {
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(folder.file(""));
-    const ToolRun r = run(args);
+    const ToolRun r = runTool(args);
     std::filesystem::current_path(previous);
     return r;
 }
@@ -182,7 +170,7 @@ std::string rowOf(const std::string& table, std::size_t row) {
 TEST_F(CommandLine, HelpForTheToolAndForEachCommand) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--help"}, {"-h"}, {"help"}, {"help", "help"}, {"help", "--help"}}) {
-        const ToolRun r = run(args);
+        const ToolRun r = runTool(args);
         EXPECT_EQ(r.status, 0) << args[0];
         EXPECT_TRUE(r.err.empty()) << r.err;
         EXPECT_NE(r.out.find("centred stereo source"), std::string::npos) << args[0];
@@ -192,7 +180,7 @@ TEST_F(CommandLine, HelpForTheToolAndForEachCommand) {
     for (const auto& [command, option] : commands) {
         for (const std::vector<std::string>& args :
              {std::vector<std::string>{command, "--help"}, {command, "-h"}, {"help", command}}) {
-            const ToolRun r = run(args);
+            const ToolRun r = runTool(args);
             EXPECT_EQ(r.status, 0) << args[0] << " " << args[1];
             EXPECT_NE(r.out.find("Usage: brevander " + command), std::string::npos) << r.out;
             EXPECT_NE(r.out.find(option), std::string::npos) << r.out;
@@ -200,20 +188,20 @@ TEST_F(CommandLine, HelpForTheToolAndForEachCommand) {
         }
     }
     // Help comes before any check of the rest of the line, and writes nothing.
-    EXPECT_EQ(run({"render", folder.file("in.wav"), folder.file("out.wav"), "--help"}).status, 0);
+    EXPECT_EQ(runTool({"render", folder.file("in.wav"), folder.file("out.wav"), "--help"}).status, 0);
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.wav"});
     expectCleanFailure({"help", "mix"}, 2, "unknown command 'mix'");
 }
 
 TEST_F(CommandLine, VersionComesFromTheProject) {
-    const ToolRun r = run({"--version"});
+    const ToolRun r = runTool({"--version"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "brevander 1.0.0\n");
     EXPECT_TRUE(r.err.empty());
 }
 
 TEST_F(CommandLine, OptionsTakeTheirValueAfterAnEqualsSignToo) {
-    const ToolRun r = run({"render", folder.file("in.wav"), folder.file("out.wav"), "--format=wav:24", "--block=64",
+    const ToolRun r = runTool({"render", folder.file("in.wav"), folder.file("out.wav"), "--format=wav:24", "--block=64",
                            "--set=LF Width=120", "--param=2=0.5"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readAudio(folder.file("out.wav")).info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
@@ -236,30 +224,30 @@ TEST_F(CommandLine, FilesNamedWithALeadingDashFollowADoubleDash) {
 
 TEST_F(CommandLine, TheLastOfARepeatedOptionWins) {
     const std::string in = folder.file("in.wav");
-    ASSERT_EQ(run({"render", in, folder.file("a.wav"), "--format", "wav:16", "--format", "wav:24"}).status, 0);
+    ASSERT_EQ(runTool({"render", in, folder.file("a.wav"), "--format", "wav:16", "--format", "wav:24"}).status, 0);
     EXPECT_EQ(readAudio(folder.file("a.wav")).info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
-    EXPECT_EQ(run({"render", in, folder.file("b.wav"), "--block", "0", "--block", "64"}).status, 0);
+    EXPECT_EQ(runTool({"render", in, folder.file("b.wav"), "--block", "0", "--block", "64"}).status, 0);
     kept = {"a.wav", "b.wav"};
     expectCleanFailure({"render", in, folder.file("c.wav"), "--block", "64", "--block", "0"}, 2, "--block");
-    EXPECT_EQ(run({"render", in, folder.file("d.wav"), "-y", "--overwrite"}).status, 0) << "a repeated flag";
+    EXPECT_EQ(runTool({"render", in, folder.file("d.wav"), "-y", "--overwrite"}).status, 0) << "a repeated flag";
 }
 
 // --set and --param apply in the order typed, so whichever names a parameter last
 // decides its value; "Mic Spacing" is index 3, and 0 is its lowest value, 1 cm.
 TEST_F(CommandLine, SetAndParamOnOneParameterApplyInTheOrderGiven) {
-    const ToolRun setLast = run({"params", "--param", "3=0", "--set", "Mic Spacing=25"});
+    const ToolRun setLast = runTool({"params", "--param", "3=0", "--set", "Mic Spacing=25"});
     ASSERT_EQ(setLast.status, 0) << setLast.err;
     EXPECT_NE(rowOf(setLast.out, 4).find("25.00 cm"), std::string::npos) << setLast.out;
-    const ToolRun paramLast = run({"params", "--set", "Mic Spacing=25", "--param", "3=0"});
+    const ToolRun paramLast = runTool({"params", "--set", "Mic Spacing=25", "--param", "3=0"});
     ASSERT_EQ(paramLast.status, 0) << paramLast.err;
     EXPECT_NE(rowOf(paramLast.out, 4).find("1.00 cm"), std::string::npos) << paramLast.out;
 
     // The render takes the same order: the last setting wins there too.
     const std::string in = folder.file("in.wav");
-    ASSERT_EQ(run({"render", in, folder.file("set.wav"), "--set", "Mic Spacing=25"}).status, 0);
-    ASSERT_EQ(run({"render", in, folder.file("param.wav"), "--param", "3=0"}).status, 0);
-    ASSERT_EQ(run({"render", in, folder.file("param-set.wav"), "--param", "3=0", "--set", "3=25"}).status, 0);
-    ASSERT_EQ(run({"render", in, folder.file("set-param.wav"), "--set", "3=25", "--param", "3=0"}).status, 0);
+    ASSERT_EQ(runTool({"render", in, folder.file("set.wav"), "--set", "Mic Spacing=25"}).status, 0);
+    ASSERT_EQ(runTool({"render", in, folder.file("param.wav"), "--param", "3=0"}).status, 0);
+    ASSERT_EQ(runTool({"render", in, folder.file("param-set.wav"), "--param", "3=0", "--set", "3=25"}).status, 0);
+    ASSERT_EQ(runTool({"render", in, folder.file("set-param.wav"), "--set", "3=25", "--param", "3=0"}).status, 0);
     const std::vector<float> set = readAudio(folder.file("set.wav")).interleaved;
     const std::vector<float> param = readAudio(folder.file("param.wav")).interleaved;
     ASSERT_NE(set, param) << "the two spacings must sound different for this test to mean anything";
@@ -273,12 +261,12 @@ TEST_F(CommandLine, APluginWithoutParametersSaysSo) {
          {std::vector<std::string>{"params", "--plugin", plugin, "--param", "0=0.5"},
           {"params", "--plugin", plugin, "--set", "Width=1"},
           {"render", folder.file("in.wav"), folder.file("out.wav"), "--plugin", plugin, "--param", "0=1"}}) {
-        const ToolRun r = run(args);
+        const ToolRun r = runTool(args);
         EXPECT_EQ(r.status, 2) << r.err;
         EXPECT_EQ(r.err, "brevander: " + plugin + " has no parameters\n");
     }
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.wav"});
-    const ToolRun listing = run({"params", "--plugin", plugin});
+    const ToolRun listing = runTool({"params", "--plugin", plugin});
     EXPECT_EQ(listing.status, 0) << listing.err;
     EXPECT_EQ(std::count(listing.out.begin(), listing.out.end(), '\n'), 1) << "only the heading";
 }
@@ -348,7 +336,7 @@ TEST_F(CommandLine, AFifoInputRendersExactlyAsTheFileItCarries) {
         samples[i] = static_cast<float>(i % 317) / 634.0f - 0.25f;
     }
     writeAudio(folder.file("second.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, samples);
-    ASSERT_EQ(run({"render", folder.file("second.wav"), folder.file("from-file.wav")}).status, 0);
+    ASSERT_EQ(runTool({"render", folder.file("second.wav"), folder.file("from-file.wav")}).status, 0);
     std::ostringstream err;
     ASSERT_EQ(renderThroughAFifo(folder, folder.file("second.wav"), folder.file("from-fifo.wav"), false, err), 0)
         << err.str();
