@@ -45,7 +45,9 @@ std::string fileKindProblem(const std::string& path) {
                (ownClass == ELFCLASS64 ? "64" : "32") + "-bit";
     }
     // e_machine follows the 16-byte identification and the 2-byte type, in the file's byte order.
-    const unsigned machine = head[EI_DATA] == ELFDATA2MSB ? (head[18] << 8u) | head[19] : head[18] | (head[19] << 8u);
+    const unsigned first = head[18];
+    const unsigned second = head[19];
+    const unsigned machine = head[EI_DATA] == ELFDATA2MSB ? (first << 8u) | second : first | (second << 8u);
 #if defined(__x86_64__)
     constexpr unsigned kOwnMachine = EM_X86_64;
 #elif defined(__i386__)
