@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iomanip>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -126,8 +128,9 @@ const Move kMoves[] = {
 };
 
 std::string describe(const char* which, const Move& move, std::int32_t frame) {
-    return std::string(which) + " moved " + std::to_string(move.before) + " -> " + std::to_string(move.after) +
-           " at frame " + std::to_string(frame);
+    std::ostringstream text;
+    text << std::setprecision(9) << which << " moved " << move.before << " -> " << move.after << " at frame " << frame;
+    return text.str();
 }
 
 struct KernelRun {
@@ -169,15 +172,15 @@ void checkOneMove(const StereoSections& design, const StereoBlock& in, bool movi
     const SectionRun sections =
         runSections(design, movingVlf ? SwitchTrack{moved, held} : SwitchTrack{held, moved}, in);
 
-    const std::string what = describe(movingVlf ? "Enable Dif VLF Filter" : "Enable Sum LF Shelf", move, frame) +
-                             " in a block of " + std::to_string(frames) + ", the other switch at " +
-                             std::to_string(other);
-    ASSERT_TRUE(sameOutput(kernel.out, sections.out)) << what;
-    ASSERT_TRUE(sameStates(kernel.sections, sections.sections)) << what;
+    std::ostringstream what;
+    what << describe(movingVlf ? "Enable Dif VLF Filter" : "Enable Sum LF Shelf", move, frame) << " in a block of "
+         << frames << ", the other switch at " << other;
+    ASSERT_TRUE(sameOutput(kernel.out, sections.out)) << what.str();
+    ASSERT_TRUE(sameStates(kernel.sections, sections.sections)) << what.str();
     const ScriptedSwitch& asked = movingVlf ? kernel.difVlf : kernel.sumShelf;
     // The kernel asks about every frame in order, so the move is first seen at its frame.
-    ASSERT_EQ(asked.firstFrameAfter, frame < static_cast<std::int32_t>(frames) ? frame : -1) << what;
-    ASSERT_FALSE(kernel.difVlf.askedAboutAnOlderFrame || kernel.sumShelf.askedAboutAnOlderFrame) << what;
+    ASSERT_EQ(asked.firstFrameAfter, frame < static_cast<std::int32_t>(frames) ? frame : -1) << what.str();
+    ASSERT_FALSE(kernel.difVlf.askedAboutAnOlderFrame || kernel.sumShelf.askedAboutAnOlderFrame) << what.str();
 }
 
 }  // namespace
