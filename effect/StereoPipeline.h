@@ -3,8 +3,10 @@
 // may answer from a script instead and so move a switch at a frame of its choosing.
 //
 // Everything here has internal linkage on purpose: each file that includes it gets
-// its own copy, and the plug-in's kernel compiles to the same code as a function
-// written for the plug-in alone would (a shared template instance does not).
+// its own copy. The compiler then treats the plug-in's instance as it treats an
+// ordinary function of StereoKernel.cpp, and emits the same instructions a kernel
+// written for the relaxed reading alone gets; as a shared template instance it
+// allocated registers differently.
 #pragma once
 
 #include <emmintrin.h>
