@@ -108,6 +108,11 @@ void Brevander::takeStableCoefficients() {
 }
 
 void Brevander::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    processWith(processStereoBlock, enableDifVlf, enableSumShelf, inputs, outputs, sampleFrames);
+}
+
+void Brevander::processWith(BlockKernel kernel, const float& difVlfSwitch, const float& sumShelfSwitch, float** inputs,
+                            float** outputs, VstInt32 sampleFrames) {
     if (sampleFrames <= 0) {
         return;
     }
@@ -119,7 +124,7 @@ void Brevander::processReplacing(float** inputs, float** outputs, VstInt32 sampl
                          {running.spacingFilter, spacingFilter.state},
                          {running.bassShelf, bassShelf.state},
                          {running.bassAllPass, bassAllPass.state}};
-    processStereoBlock(local, enableDifVlf, enableSumShelf, inputs[0], inputs[1], outputs[0], outputs[1], sampleFrames);
+    kernel(local, difVlfSwitch, sumShelfSwitch, inputs[0], inputs[1], outputs[0], outputs[1], sampleFrames);
     keepSaneState(vlfHighPass, local.vlfHighPass);
     keepSaneState(vlfAllPass, local.vlfAllPass);
     keepSaneState(spacingFilter, local.spacingFilter);

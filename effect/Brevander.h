@@ -5,12 +5,16 @@
 // all-pass on the difference so that both keep the same phase.
 #pragma once
 
+#include <cstdint>
+
 #include "AllPass1.h"
 #include "AudioEffectX.h"
 #include "BassShelf.h"
 #include "Biquad.h"
 #include "ParameterTable.h"
 #include "SpacingFilter.h"
+
+struct StereoSections;
 
 class Brevander : public AudioEffectX {
 public:
@@ -39,6 +43,15 @@ protected:
     void designAllSections();
     // The member that holds parameter `index`, stored in its own unit.
     float& storedValue(ParameterIndex index);
+
+    // The signal path over one block, with the switches it is handed: processStereoBlock
+    // (StereoKernel.h) or a test's build of it.
+    using BlockKernel = void (*)(StereoSections&, const float&, const float&, const float*, const float*, float*,
+                                 float*, std::int32_t);
+    // processReplacing with the kernel and the two switches given: processReplacing
+    // passes processStereoBlock and the switch members, a test may script the switches.
+    void processWith(BlockKernel kernel, const float& difVlfSwitch, const float& sumShelfSwitch, float** inputs,
+                     float** outputs, VstInt32 sampleFrames);
 
     float enableDifVlf;    // normalised; the VLF block is on above 0.5
     float enableSumShelf;  // normalised; the shelf block is on above 0.5

@@ -16,6 +16,7 @@ public:
     using Brevander::micSpacing;
     using Brevander::midBassCutFc;
     using Brevander::midBassCutGain;
+    using Brevander::processWith;
     using Brevander::sampleRate;
     using Brevander::spacingFilter;
     using Brevander::vlfAllPass;
