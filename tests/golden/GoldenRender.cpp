@@ -151,14 +151,16 @@ Stereo fixedInput() {
 }
 
 // An impulse in each channel, apart so that their responses start separately,
-// then independent noise: enough for every coefficient to reach the output.
+// then independent noise. A coefficient one ulp off shows within these few frames
+// nearly always (in planted faults, in the first two frames for most cases), so
+// the bytes go into more settings rather than longer ones.
 Stereo randomCaseInput() {
     std::vector<float> left(kFramesPerRandomCase, 0.0f);
     std::vector<float> right(kFramesPerRandomCase, 0.0f);
     Generator noise(4242u);
     left[0] = 1.0f;
-    right[16] = -1.0f;
-    for (std::size_t i = 32; i < kFramesPerRandomCase; ++i) {
+    right[2] = -1.0f;
+    for (std::size_t i = 4; i < kFramesPerRandomCase; ++i) {
         left[i] = noise.noise();
         right[i] = noise.noise();
     }
