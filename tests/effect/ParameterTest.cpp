@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "BrevanderProbe.h"
+#include "ExactRounding.h"
+#include "SeededNoise.h"
 
 namespace {
 class ParameterProbe : public BrevanderProbe {
@@ -225,4 +230,155 @@ TEST(SampleRate, AnUnusableRateIsStoredButNeverDesignedFor) {
     // A later change designs with the last usable rate.
     effect.setParameter(kMicSpacing, 0.5f);
     EXPECT_EQ(Designs(effect).changedFrom(expectedDesigns(effect, 48000.0f)), ".....");
+}
+
+namespace {
+// Each continuous parameter's range as its users know it: the minimum and the span
+// in the stored unit, by index.
+struct Range {
+    VstInt32 index;
+    double minimum;
+    double span;
+};
+constexpr Range kContinuousRanges[] = {
+    {kVlfCutOff, 10.0, 100.0},   {kLfWidth, 0.0, 200.0},       {kMicSpacing, 1.0, 50.0},
+    {kMidBassCutGain, 0.5, 1.5}, {kMidBassCutFc, 10.0, 190.0},
+};
+
+float storedMember(const BrevanderProbe& effect, VstInt32 index) {
+    switch (index) {
+        case kEnableDifVlf:
+            return effect.enableDifVlf;
+        case kVlfCutOff:
+            return effect.vlfCutOff;
+        case kLfWidth:
+            return effect.lfWidth;
+        case kMicSpacing:
+            return effect.micSpacing;
+        case kEnableSumShelf:
+            return effect.enableSumShelf;
+        case kMidBassCutGain:
+            return effect.midBassCutGain;
+        default:
+            return effect.midBassCutFc;
+    }
+}
+
+// minimum + span * x: the product and the sum each rounded to double, as double
+// arithmetic does, then the sum rounded to single.
+float expectedStored(const Range& range, float x) {
+    const double product = (exact::Value::of(x) * range.span).toDouble();
+    const double sum = (exact::Value::of(range.minimum) + exact::Value::of(product)).toDouble();
+    return exact::Value::of(sum).toFloat();
+}
+
+// (stored - minimum) / span: the difference and the quotient each rounded to double,
+// then the quotient rounded to single.
+float expectedNormalised(const Range& range, float stored) {
+    const double difference = (exact::Value::of(stored) - exact::Value::of(range.minimum)).toDouble();
+    const double quotient = (exact::Value::of(difference) / range.span).toDouble();
+    return exact::Value::of(quotient).toFloat();
+}
+
+std::uint32_t bitsOf(float x) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return bits;
+}
+
+std::string describe(float x) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.9g (0x%08x)", static_cast<double>(x), static_cast<unsigned>(bitsOf(x)));
+    return text;
+}
+
+// Normalised values as a host sends them and beyond: steps of 2^-24 across [0, 1),
+// full 24-bit significands down to 2^-40, values outside the range on both sides,
+// and the ends and extremes. Every draw is an integer scaled by a power of two.
+std::vector<float> normalisedValues(std::uint32_t seed, std::size_t count) {
+    std::vector<float> values = {
+        0.0f, -0.0f, 1.0f,    0.5f,     1.0f - 0x1p-24f, 0x1p-24f, 0x1p-149f, 0x1p-126f, -0x1p-149f,  -1.0f,
+        2.0f, 1.5f,  0x1p60f, -0x1p60f, 1e30f,           -1e30f,   0.1f,      0.373f,    1.0f / 3.0f, 0.99999994f};
+    SeededNoise random(seed);
+    while (values.size() < count) {
+        const std::uint32_t kind = random.next() >> 29;
+        const double significand = static_cast<double>((random.next() >> 8) | 0x800000u);  // 24 bits, top one set
+        if (kind < 3) {
+            values.push_back(static_cast<float>(std::ldexp(static_cast<double>(random.next() >> 8), -24)));
+        } else if (kind < 6) {
+            const int scale = static_cast<int>((random.next() >> 16) % 40u);
+            values.push_back(static_cast<float>(std::ldexp(significand, -24 - scale)));
+        } else {
+            const int scale = static_cast<int>((random.next() >> 16) % 24u) - 21;
+            const double sign = (random.next() >> 31) != 0 ? -1.0 : 1.0;
+            values.push_back(static_cast<float>(sign * std::ldexp(significand, scale - 24)));
+        }
+    }
+    return values;
+}
+
+constexpr std::size_t kMappingValues = 100000;
+}  // namespace
+
+TEST(ParameterMapping, ContinuousValuesAreStoredAndReadBackRoundedOnceFromDouble) {
+    for (const Range& range : kContinuousRanges) {
+        ParameterProbe effect;
+        std::size_t storeMismatches = 0;
+        std::size_t readMismatches = 0;
+        std::string firstStore;
+        std::string firstRead;
+        for (const float x : normalisedValues(static_cast<std::uint32_t>(700 + range.index), kMappingValues)) {
+            effect.setParameter(range.index, x);
+            const float stored = storedMember(effect, range.index);
+            const float wantStored = expectedStored(range, x);
+            if (bitsOf(stored) != bitsOf(wantStored) && storeMismatches++ == 0) {
+                firstStore = "x " + describe(x) + " stored " + describe(stored) + ", expected " + describe(wantStored);
+            }
+            const float readBack = effect.getParameter(range.index);
+            const float wantRead = expectedNormalised(range, stored);
+            if (bitsOf(readBack) != bitsOf(wantRead) && readMismatches++ == 0) {
+                firstRead = "stored " + describe(stored) + " read back " + describe(readBack) + ", expected " +
+                            describe(wantRead);
+            }
+        }
+        EXPECT_EQ(storeMismatches, 0u) << "index " << range.index << ", first: " << firstStore;
+        EXPECT_EQ(readMismatches, 0u) << "index " << range.index << ", first: " << firstRead;
+    }
+}
+
+TEST(ParameterMapping, SwitchesStoreAndReadBackTheValueBitForBit) {
+    for (const VstInt32 index : {kEnableDifVlf, kEnableSumShelf}) {
+        ParameterProbe effect;
+        std::size_t mismatches = 0;
+        std::string first;
+        for (const float x : normalisedValues(static_cast<std::uint32_t>(700 + index), kMappingValues)) {
+            effect.setParameter(index, x);
+            const float stored = storedMember(effect, index);
+            const float readBack = effect.getParameter(index);
+            if ((bitsOf(stored) != bitsOf(x) || bitsOf(readBack) != bitsOf(x)) && mismatches++ == 0) {
+                first = "x " + describe(x) + " stored " + describe(stored) + " read back " + describe(readBack);
+            }
+        }
+        EXPECT_EQ(mismatches, 0u) << "index " << index << ", first: " << first;
+    }
+}
+
+TEST(ParameterMapping, TheReferenceRoundsTiesToEvenAndTwiceWhereDoubleArithmeticDoes) {
+    // Cases worked by hand. 1 + 2^-24 lies halfway between two floats: ties to even.
+    EXPECT_EQ((exact::Value::of(1.0) + exact::Value::of(0x1p-24)).toFloat(), 1.0f);
+    EXPECT_EQ((exact::Value::of(1.0) + exact::Value::of(0x1.8p-24)).toFloat(), 1.0f + 0x1p-23f);
+    // 1 + 2^-24 + 2^-60 is above halfway in exact arithmetic, but double arithmetic
+    // drops the 2^-60 first and then ties to even.
+    const double inDouble = (exact::Value::of(1.0 + 0x1p-24) + exact::Value::of(0x1p-60)).toDouble();
+    EXPECT_EQ(inDouble, 1.0 + 0x1p-24);
+    EXPECT_EQ(exact::Value::of(inDouble).toFloat(), 1.0f);
+    // 0.1f * 100 in exact arithmetic is 10.000000149011612; rounded to single, 10.
+    EXPECT_EQ((exact::Value::of(0.1f) * 100.0).toFloat(), 10.0f);
+    // 0.5 / 1.5 is one third, which no double holds: correctly rounded.
+    EXPECT_EQ((exact::Value::of(0.5) / 1.5).toDouble(), 1.0 / 3.0);
+    EXPECT_EQ((exact::Value::of(47.2999992f) - exact::Value::of(10.0)).toFloat(), 37.2999992f);
+    // The smallest subnormal survives as itself; half of it rounds to zero (even).
+    EXPECT_EQ(exact::Value::of(0x1p-149).toFloat(), 0x1p-149f);
+    EXPECT_EQ(exact::Value::of(0x1p-150).toFloat(), 0.0f);
+    EXPECT_EQ(exact::Value::of(0x1.8p-150).toFloat(), 0x1p-149f);
 }

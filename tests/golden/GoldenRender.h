@@ -1,6 +1,9 @@
-// The fixed render every build must reproduce to the byte: one input signal,
-// processed through several parameter settings at two sample rates by the loaded
-// plug-in file. The Linux build wrote the checked-in copy (golden/render.f32).
+// The fixed render every build must reproduce to the byte: processed by the loaded
+// plug-in file, first one long input through a few hand-picked settings at two
+// sample rates, then many short inputs, each through a seeded random setting of all
+// seven parameters at one of the rates users use, so that a design one ulp off
+// anywhere in the parameter space shows up. The Linux build wrote the checked-in
+// copy (golden/render.f32).
 #pragma once
 
 #include <cstdint>
@@ -11,9 +14,15 @@
 
 namespace golden {
 
-// Frames of input per case, and the number of cases (settings times rates).
-inline constexpr std::size_t kFramesPerCase = 2560;
+// The hand-picked cases come first, then the random ones. A design fault that
+// alters one design in several hundred needs thousands of settings to be seen.
+inline constexpr std::size_t kFramesPerFixedCase = 2560;
+inline constexpr std::size_t kRandomCases = 3000;
+inline constexpr std::size_t kFramesPerRandomCase = 16;
+
 std::size_t caseCount();
+std::size_t caseFrames(std::size_t index);
+// What the case sets and at which rate, to name it in a mismatch.
 std::string caseName(std::size_t index);
 
 // The render as little-endian IEEE single-precision samples, interleaved left and

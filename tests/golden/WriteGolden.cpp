@@ -21,6 +21,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
-    std::printf("wrote %zu cases of %zu frames to %s\n", golden::caseCount(), golden::kFramesPerCase, argv[1]);
+    std::printf("wrote %zu cases to %s\n", golden::caseCount(), argv[1]);
     return 0;
 }

@@ -27,18 +27,20 @@ TEST(GoldenOutput, EveryCaseMatchesTheCheckedInRenderByteForByte) {
     const std::vector<std::uint8_t> actual = golden::render(loadedPlugin());
     ASSERT_EQ(actual.size(), expected.size());
 
-    const std::size_t samplesPerCase = golden::kFramesPerCase * 2;
+    std::size_t caseStart = 0;
     for (std::size_t c = 0; c < golden::caseCount(); ++c) {
+        const std::size_t caseEnd = caseStart + golden::caseFrames(c) * 2;
         std::size_t mismatches = 0;
         std::size_t first = 0;
-        for (std::size_t s = c * samplesPerCase; s < (c + 1) * samplesPerCase; ++s) {
+        for (std::size_t s = caseStart; s < caseEnd; ++s) {
             if (std::memcmp(&actual[s * 4], &expected[s * 4], 4) != 0 && mismatches++ == 0) {
                 first = s;
             }
         }
-        EXPECT_EQ(mismatches, 0u) << golden::caseName(c) << ": first at frame " << (first % samplesPerCase) / 2
+        EXPECT_EQ(mismatches, 0u) << golden::caseName(c) << ": first at frame " << (first - caseStart) / 2
                                   << (first % 2 == 0 ? " left" : " right") << ", got " << sampleAt(actual, first)
                                   << ", expected " << sampleAt(expected, first);
+        caseStart = caseEnd;
     }
 }
 
