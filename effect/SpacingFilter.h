@@ -47,8 +47,8 @@ struct SpacingFilter {
     //   B = (widthPercent / 100 * 342 m/s) / (spacingCm / 100 * pi)   rad/s.
     // spacingCm: 1 to 51; widthPercent: 0 to 200 (0 gives a flat response).
     // Touches the coefficients only, and only when the design is finite and stable
-    // (one from a spacing of 0 or less, a negative width, or non-finite values is not): answers whether it took the
-    // design.
+    // (one with a negative corner B, as from a width and a spacing of opposite signs,
+    // or one from non-finite values is not): answers whether it took the design.
     bool design(float sampleRateHz, float spacingCm, float widthPercent);
 
     void clear() { state = {}; }

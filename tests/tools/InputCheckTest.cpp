@@ -147,3 +147,113 @@ TEST(InputCheck, ClippingIsCountedExactlyAndNaNIsWrittenAsZero) {
     sf_close(file);
     EXPECT_EQ(out, (std::vector<short>{32767, -32768, 32767, -32768, 0, 16384, 32767, -32768, 32767, -16384}));
 }
+
+namespace {
+const float kPastFull = std::nextafter(1.0f, 2.0f);
+
+// A 16-bit sample for a float one: full scale is 32768, clipped to the 16-bit
+// range, and NaN, which has no level, is written as silence.
+short sixteenBit(float x) {
+    if (std::isnan(x)) {
+        return 0;
+    }
+    if (x >= 1.0f) {
+        return 32767;
+    }
+    if (x <= -1.0f) {
+        return -32768;
+    }
+    return static_cast<short>(x * 32768.0f);
+}
+
+std::vector<short> readShorts(const std::string& path, std::size_t samples) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    std::vector<short> out(samples);
+    if (file == nullptr) {
+        ADD_FAILURE() << "cannot open " << path;
+        return out;
+    }
+    out.resize(static_cast<std::size_t>(sf_readf_short(file, out.data(), info.frames) * info.channels));
+    sf_close(file);
+    return out;
+}
+
+struct Placed {
+    std::size_t frame;
+    float left;
+    float right;
+};
+}  // namespace
+
+TEST(InputCheck, EachChannelsClippedNaNAndInfiniteSamplesAreCountedExactly) {
+    // Three chunks of the renderer's reading, each holding some of the samples; the
+    // channels hold different numbers of each kind, so counting one channel (or one
+    // twice) gives a different total. Exact full scale is not clipped.
+    const Placed placed[] = {
+        {0, 1.0f, -1.0f},          {1, kPastFull, -kPastFull}, {2, kNaN, 0.5f},           {16383, -1.0f, -kInf},
+        {16384, kPastFull, -1.0f}, {16385, 1.0f, kNaN},        {20000, kInf, -kPastFull}, {32768, kPastFull, -kInf},
+        {32769, kNaN, -kInf},      {39999, -kPastFull, 1.0f},
+    };
+    // Per channel:           left  right
+    //   exactly +-1            3     3
+    //   past full scale        4     2
+    //   NaN                    2     1
+    //   infinite               1     3
+    constexpr std::int64_t kClipped = (4 + 2 + 1) + (2 + 1 + 3);
+    constexpr std::size_t kFrames = 40000;
+    std::vector<float> stereo(2 * kFrames);
+    for (std::size_t i = 0; i < kFrames; ++i) {
+        stereo[2 * i] = 0.25f;
+        stereo[2 * i + 1] = -0.75f;
+    }
+    for (const Placed& p : placed) {
+        stereo[2 * p.frame] = p.left;
+        stereo[2 * p.frame + 1] = p.right;
+    }
+    TemporaryFolder folder;
+    writeAudio(folder.file("in.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, stereo);
+
+    RenderRequest request = passThrough(folder, "in.wav", "out.wav");
+    request.format = "wav:16";
+    const RenderSummary summary = renderFile(request);
+    EXPECT_EQ(summary.clippedSamples, kClipped);
+    EXPECT_EQ(summary.nanInputSamples, 2 + 1);
+    EXPECT_EQ(summary.infiniteInputSamples, 1 + 3);
+    EXPECT_EQ(summary.frames, static_cast<std::int64_t>(kFrames));
+    const std::vector<short> out = readShorts(request.outputPath, stereo.size());
+    ASSERT_EQ(out.size(), stereo.size());
+    for (std::size_t i = 0; i < stereo.size(); ++i) {
+        ASSERT_EQ(out[i], sixteenBit(stereo[i])) << "frame " << i / 2 << (i % 2 == 0 ? " left" : " right");
+    }
+    EXPECT_EQ(out[0], 32767);
+    EXPECT_EQ(out[1], -32768);
+    EXPECT_EQ(out[4], 0) << "NaN is written as silence";
+    EXPECT_EQ(out[5], 16384);
+
+    // Every integer format clips alike; a float output keeps every value and clips nothing.
+    RenderRequest toTwentyFour = passThrough(folder, "in.wav", "out24.wav");
+    toTwentyFour.format = "wav:24";
+    EXPECT_EQ(renderFile(toTwentyFour).clippedSamples, kClipped);
+    const RenderSummary floatSummary = renderFile(passThrough(folder, "in.wav", "float.wav"));
+    EXPECT_EQ(floatSummary.clippedSamples, 0);
+    EXPECT_EQ(floatSummary.nanInputSamples, 3);
+    EXPECT_EQ(floatSummary.infiniteInputSamples, 4);
+}
+
+TEST(InputCheck, AMonoSampleIsCountedOnceOnInputAndOnEachOutputItReaches) {
+    // A mono file feeds both inputs: each of its samples is one input sample but
+    // two output samples.
+    const std::vector<float> mono = {1.0f, kPastFull, kNaN, -kInf, 0.5f, -1.0f, -kPastFull, kNaN};
+    TemporaryFolder folder;
+    writeAudio(folder.file("mono.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100, mono);
+    RenderRequest request = passThrough(folder, "mono.wav", "out.wav");
+    request.format = "wav:16";
+    const RenderSummary summary = renderFile(request);
+    EXPECT_EQ(summary.nanInputSamples, 2);
+    EXPECT_EQ(summary.infiniteInputSamples, 1);
+    EXPECT_EQ(summary.clippedSamples, 2 * 5);
+    EXPECT_EQ(readShorts(request.outputPath, 2 * mono.size()),
+              (std::vector<short>{32767, 32767, 32767, 32767, 0, 0, -32768, -32768, 16384, 16384, -32768, -32768,
+                                  -32768, -32768, 0, 0}));
+}
