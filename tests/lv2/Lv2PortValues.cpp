@@ -45,9 +45,9 @@ std::optional<float> portValueOfNormalised(const Lv2ControlPort& port, float nor
     return port.isGainInDecibels ? decibelsForLinearGain(stored) : std::optional<float>(stored);
 }
 
-bool isReachableByNormalised(const Lv2ControlPort& port, float stored) {
+std::optional<float> normalisedForStored(const Lv2ControlPort& port, float stored) {
     if (port.isSwitch) {
-        return true;
+        return stored;
     }
     // The mapping is monotonic in x; look on both sides of the nearest candidate.
     float x = static_cast<float>((static_cast<double>(stored) - storedMinimum(port)) / storedSpan(port));
@@ -56,9 +56,9 @@ bool isReachableByNormalised(const Lv2ControlPort& port, float stored) {
     }
     for (int step = 0; step < 33; ++step) {
         if (storedOfNormalised(port, x) == stored) {
-            return true;
+            return x;
         }
         x = std::nextafter(x, std::numeric_limits<float>::infinity());
     }
-    return false;
+    return std::nullopt;
 }

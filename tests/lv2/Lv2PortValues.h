@@ -25,6 +25,6 @@ float storedOfNormalised(const Lv2ControlPort& port, float normalised);
 // gain it stores has no exact dB float.
 std::optional<float> portValueOfNormalised(const Lv2ControlPort& port, float normalised);
 
-// Whether some float normalised value makes the VST 2 side store exactly
-// `stored` (for the gain: the linear gain).
-bool isReachableByNormalised(const Lv2ControlPort& port, float stored);
+// A float normalised value that makes the VST 2 side store exactly `stored` (for
+// the gain: the linear gain), if there is one.
+std::optional<float> normalisedForStored(const Lv2ControlPort& port, float stored);
