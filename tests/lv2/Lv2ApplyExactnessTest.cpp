@@ -14,8 +14,8 @@
 
 #include "FloatWav.h"
 #include "Lv2Apply.h"
+#include "Lv2PortTable.h"
 #include "Lv2PortValues.h"
-#include "Lv2Ports.h"
 #include "PluginInstance.h"
 #include "ShufflerCore.h"
 #include "TestSignal.h"

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "Lv2Ports.h"
+#include "Lv2PortTable.h"
 #include "Lv2TestHost.h"
 #include "SeededNoise.h"
 #include "TestSignal.h"

@@ -9,7 +9,7 @@
 
 #include <optional>
 
-#include "Lv2Ports.h"
+#include "Lv2PortTable.h"
 
 // The linear gain a dB value on the gain port stands for.
 float linearGainOfDecibels(float decibels);

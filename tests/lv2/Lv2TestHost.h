@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Lv2Ports.h"
+#include "Lv2PortTable.h"
 
 class Lv2Plugin {
 public:
