@@ -22,6 +22,7 @@ public:
     ~Lv2Plugin();
 
     const LilvPlugin* plugin() const { return plugin_; }
+    LilvWorld* world() const { return world_; }
     std::uint32_t portCount() const;
     // Throws std::runtime_error for a symbol the plug-in lacks.
     std::uint32_t portIndex(const char* symbol) const;
