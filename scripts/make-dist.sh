@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Packages the three plug-in files, already built by their presets, into dist/:
 # one folder and one archive per platform, each with the plug-in file and the
-# text that says where to put it.
+# text that says where to put it; the Linux ones also hold the LV2 bundle.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,12 +9,17 @@ version=$(sed -n 's/^project(Brevander VERSION \([0-9.]*\).*/\1/p' CMakeLists.tx
 rm -rf dist
 mkdir -p dist
 
-package() {  # package PLATFORM BUILT-FILE ARCHIVE-FORMAT
+package() {  # package PLATFORM BUILT-FILE ARCHIVE-FORMAT [BUILT-FOLDER...]
   local platform=$1 file=$2 format=$3
+  shift 3
   local folder="dist/$platform" name="Brevander-$version-$platform"
   mkdir -p "$folder" "dist/staging/$name"
   cp "$file" "$folder/"
   cp "$file" "dist/staging/$name/"
+  for extra in "$@"; do
+    cp -R "$extra" "$folder/"
+    cp -R "$extra" "dist/staging/$name/"
+  done
   if [ "$format" = zip ]; then
     # Windows line ends, for any text editor there.
     sed 's/$/\r/' "packaging/$platform.txt" >"dist/staging/$name/README.txt"
@@ -27,6 +32,6 @@ package() {  # package PLATFORM BUILT-FILE ARCHIVE-FORMAT
 
 package windows-x86 build/win32/Brevander.dll zip
 package windows-x64 build/win64/Brevander.dll zip
-package linux-x86_64 build/linux/Brevander.so gnutar
+package linux-x86_64 build/linux/Brevander.so gnutar build/linux/lv2/Brevander.lv2
 rm -rf dist/staging
 find dist -type f | sort

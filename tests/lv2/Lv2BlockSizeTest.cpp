@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Lv2PortTable.h"
-#include "Lv2TestHost.h"
+#include "LilvTestHost.h"
 #include "SeededNoise.h"
 #include "TestSignal.h"
 

@@ -8,7 +8,7 @@
 
 #include "Lv2PortTable.h"
 #include "Lv2PortValues.h"
-#include "Lv2TestHost.h"
+#include "LilvTestHost.h"
 
 namespace {
 

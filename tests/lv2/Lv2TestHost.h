@@ -1,55 +1,92 @@
-// The project's own small LV2 host, on lilv: finds the plug-in by its URI among
-// the bundles on an LV2 path, instantiates it and drives its ports the way a host
-// does. Buffers are the caller's; control ports are connected to values this host
-// owns, starting at the defaults the plug-in's description gives.
+// Drives the LV2 binding linked into the test program through its descriptor's
+// functions, as a host calls them, and shows the core behind an instance.
 #pragma once
 
-#include <lilv/lilv.h>
-
 #include <array>
-#include <cstdint>
-#include <string>
+#include <cstring>
+#include <vector>
 
-#include "Lv2PortTable.h"
+#include "Lv2Shuffler.h"
+#include "StereoBlock.h"
 
-class Lv2Plugin {
-public:
-    // Loads every bundle on `lv2Path` (a list like LV2_PATH) and no other. Throws
-    // std::runtime_error when no plug-in there has the URI.
-    Lv2Plugin(const std::string& lv2Path, const char* uri);
-    Lv2Plugin(const Lv2Plugin&) = delete;
-    Lv2Plugin& operator=(const Lv2Plugin&) = delete;
-    ~Lv2Plugin();
-
-    const LilvPlugin* plugin() const { return plugin_; }
-    LilvWorld* world() const { return world_; }
-    std::uint32_t portCount() const;
-    // Throws std::runtime_error for a symbol the plug-in lacks.
-    std::uint32_t portIndex(const char* symbol) const;
-
-private:
-    LilvWorld* world_;
-    const LilvPlugin* plugin_ = nullptr;
+// Read and write access to a core's sections and rate. The pointers to members are
+// formed through this derived class, which may name the protected members, and
+// applied to any core.
+struct CoreView : ShufflerCore {
+    static Biquad& vlfHighPassOf(ShufflerCore& c) { return c.*(&CoreView::vlfHighPass); }
+    static AllPass1& vlfAllPassOf(ShufflerCore& c) { return c.*(&CoreView::vlfAllPass); }
+    static SpacingFilter& spacingFilterOf(ShufflerCore& c) { return c.*(&CoreView::spacingFilter); }
+    static BassShelf& bassShelfOf(ShufflerCore& c) { return c.*(&CoreView::bassShelf); }
+    static AllPass1& bassAllPassOf(ShufflerCore& c) { return c.*(&CoreView::bassAllPass); }
+    static float sampleRateOf(ShufflerCore& c) { return c.*(&CoreView::sampleRate); }
 };
 
-class Lv2Instance {
-public:
-    // Throws std::runtime_error when the plug-in refuses the rate.
-    Lv2Instance(const Lv2Plugin& plugin, double rateHz);
-    Lv2Instance(const Lv2Instance&) = delete;
-    Lv2Instance& operator=(const Lv2Instance&) = delete;
-    // Deactivates first when still active.
-    ~Lv2Instance();
+// The five sections' coefficients, as raw bits in member order.
+inline std::vector<unsigned char> coefficientBytes(ShufflerCore& core) {
+    std::vector<unsigned char> bytes;
+    auto add = [&bytes](const auto& coefficients) {
+        const auto* p = reinterpret_cast<const unsigned char*>(&coefficients);
+        bytes.insert(bytes.end(), p, p + sizeof coefficients);
+    };
+    add(CoreView::vlfHighPassOf(core).coefficients);
+    add(CoreView::vlfAllPassOf(core).coefficients);
+    add(CoreView::spacingFilterOf(core).coefficients);
+    add(CoreView::bassShelfOf(core).coefficients);
+    add(CoreView::bassAllPassOf(core).coefficients);
+    return bytes;
+}
 
-    void connect(std::uint32_t port, float* data) { lilv_instance_connect_port(instance_, port, data); }
-    // The value of a control port, by index: a host writes it between runs.
-    float& control(std::uint32_t port) { return controls_.at(port); }
-    void activate();
-    void deactivate();
-    void run(std::uint32_t frames) { lilv_instance_run(instance_, frames); }
+inline bool sameBits(const StereoBlock& a, const StereoBlock& b) {
+    return a.frames() == b.frames() && std::memcmp(a.left.data(), b.left.data(), a.frames() * sizeof(float)) == 0 &&
+           std::memcmp(a.right.data(), b.right.data(), a.frames() * sizeof(float)) == 0;
+}
+
+class Lv2TestHost {
+public:
+    // Instantiates at `rateHz`, connects every control port to `controls` (set to
+    // the ports' defaults) and activates.
+    explicit Lv2TestHost(double rateHz = 44100.0)
+        : descriptor(brevanderLv2Descriptor()), handle(descriptor.instantiate(&descriptor, rateHz, "", kNoFeatures)) {
+        for (std::size_t i = 0; i < kNumParams; ++i) {
+            controls[i] = portDefault(static_cast<ParameterIndex>(i));
+            descriptor.connect_port(handle, kFirstControlPort + static_cast<std::uint32_t>(i), &controls[i]);
+        }
+        descriptor.activate(handle);
+    }
+    ~Lv2TestHost() {
+        descriptor.deactivate(handle);
+        descriptor.cleanup(handle);
+    }
+    Lv2TestHost(const Lv2TestHost&) = delete;
+    Lv2TestHost& operator=(const Lv2TestHost&) = delete;
+
+    float& control(ParameterIndex index) { return controls[static_cast<std::size_t>(index)]; }
+    ShufflerCore& core() { return static_cast<Lv2ShufflerInstance*>(handle)->core; }
+
+    // One run over `input` into separate output buffers.
+    StereoBlock run(StereoBlock input) {
+        StereoBlock output(input.frames());
+        connectAudio(input.left.data(), input.right.data(), output.left.data(), output.right.data());
+        descriptor.run(handle, static_cast<std::uint32_t>(input.frames()));
+        return output;
+    }
+    // One run with the outputs connected to the inputs' buffers.
+    StereoBlock runInPlace(StereoBlock block) {
+        connectAudio(block.left.data(), block.right.data(), block.left.data(), block.right.data());
+        descriptor.run(handle, static_cast<std::uint32_t>(block.frames()));
+        return block;
+    }
+    void connectAudio(float* inLeft, float* inRight, float* outLeft, float* outRight) {
+        descriptor.connect_port(handle, kPortInLeft, inLeft);
+        descriptor.connect_port(handle, kPortInRight, inRight);
+        descriptor.connect_port(handle, kPortOutLeft, outLeft);
+        descriptor.connect_port(handle, kPortOutRight, outRight);
+    }
+
+    const LV2_Descriptor& descriptor;
+    LV2_Handle handle;
 
 private:
-    LilvInstance* instance_;
-    std::array<float, kLv2PortCount> controls_{};
-    bool active_ = false;
+    static constexpr const LV2_Feature* kNoFeatures[] = {nullptr};
+    std::array<float, kNumParams> controls{};
 };

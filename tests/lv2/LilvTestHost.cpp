@@ -1,4 +1,4 @@
-#include "Lv2TestHost.h"
+#include "LilvTestHost.h"
 
 #include <cmath>
 #include <stdexcept>
