@@ -91,6 +91,10 @@ StereoSignal renderLv2Apply(const StereoSignal& input, std::uint32_t rateHz, con
     runLv2Apply(BREVANDER_LV2_PATH, kLv2PluginUri, in, out, controls);
     const FloatWav wav = readFloatWav(out);
     EXPECT_EQ(wav.rateHz, rateHz);
+    // Both files are made again from the seed on every run; a failure reports where
+    // the renders part.
+    std::filesystem::remove(in);
+    std::filesystem::remove(out);
     return wav.signal;
 }
 

@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
-#include "Lv2PortTable.h"
 #include "LilvTestHost.h"
+#include "Lv2PortTable.h"
 #include "SeededNoise.h"
 #include "TestSignal.h"
 
@@ -108,6 +108,19 @@ StereoSignal render(const Lv2Plugin& plugin, double rateHz, const StereoSignal& 
     return output;
 }
 
+testing::AssertionResult sameOutput(const StereoSignal& out, const StereoSignal& reference) {
+    const std::size_t at = firstDifference(out, reference);
+    if (at == reference.frames()) {
+        return testing::AssertionSuccess();
+    }
+    if (at >= out.frames()) {
+        return testing::AssertionFailure() << out.frames() << " frames instead of " << reference.frames();
+    }
+    return testing::AssertionFailure() << "differs from frame " << at << " on: left " << out.left[at] << " vs "
+                                       << reference.left[at] << ", right " << out.right[at] << " vs "
+                                       << reference.right[at];
+}
+
 class BlockSizes : public testing::TestWithParam<std::uint32_t> {
 protected:
     static void SetUpTestSuite() { plugin_ = new Lv2Plugin(BREVANDER_LV2_PATH, kLv2PluginUri); }
@@ -130,7 +143,7 @@ TEST_P(BlockSizes, FixedSizesGiveTheFrameByFrameOutput) {
     const StereoSignal reference = this->reference();
     for (const std::uint32_t frames : {17u, 512u, 4096u}) {
         const StereoSignal out = render(*plugin_, rate(), input(), {fixedBlocks(frames)});
-        EXPECT_EQ(firstDifference(out, reference), reference.frames()) << "runs of " << frames << " frames";
+        EXPECT_TRUE(sameOutput(out, reference)) << "runs of " << frames << " frames";
     }
 }
 
@@ -138,7 +151,7 @@ TEST_P(BlockSizes, IrregularRunsIncludingEmptyOnesGiveTheSameOutput) {
     const StereoSignal reference = this->reference();
     for (const std::uint32_t seed : {1u, 2u, 3u}) {
         const StereoSignal out = render(*plugin_, rate(), input(), {irregularBlocks(seed)});
-        EXPECT_EQ(firstDifference(out, reference), reference.frames()) << "seed " << seed;
+        EXPECT_TRUE(sameOutput(out, reference)) << "seed " << seed;
     }
 }
 
@@ -148,14 +161,14 @@ TEST_P(BlockSizes, TheControlChangeTakesEffectAtItsFrame) {
     Render unchanged{fixedBlocks(512)};
     unchanged.changeControls = false;
     const StereoSignal out = render(*plugin_, rate(), input(), unchanged);
-    EXPECT_EQ(firstDifference(out, reference), kChangeFrame);
+    EXPECT_EQ(firstDifference(out, reference), kChangeFrame) << "the first frame the change alters";
 }
 
 TEST_P(BlockSizes, ProcessingInPlaceGivesTheSameOutput) {
     const StereoSignal reference = this->reference();
     for (const std::uint32_t frames : {1u, 17u, 512u, 4096u}) {
         const StereoSignal out = render(*plugin_, rate(), input(), {fixedBlocks(frames), Buffers::inPlace});
-        EXPECT_EQ(firstDifference(out, reference), reference.frames()) << "in place, runs of " << frames << " frames";
+        EXPECT_TRUE(sameOutput(out, reference)) << "in place, runs of " << frames << " frames";
     }
 }
 
@@ -164,7 +177,7 @@ TEST_P(BlockSizes, ProcessingWithTheChannelsBuffersCrossedGivesTheSameOutput) {
     const StereoSignal reference = this->reference();
     for (const std::uint32_t frames : {1u, 512u}) {
         const StereoSignal out = render(*plugin_, rate(), input(), {fixedBlocks(frames), Buffers::crossed});
-        EXPECT_EQ(firstDifference(out, reference), reference.frames()) << "crossed, runs of " << frames << " frames";
+        EXPECT_TRUE(sameOutput(out, reference)) << "crossed, runs of " << frames << " frames";
     }
 }
 

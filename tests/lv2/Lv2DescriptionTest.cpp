@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "LilvTestHost.h"
 #include "Lv2PortTable.h"
 #include "Lv2PortValues.h"
-#include "LilvTestHost.h"
 
 namespace {
 
