@@ -2,10 +2,10 @@
 # synthesised spaced-pair scene through the plug-in, into demo/); `make test`
 # builds the Linux, 32-bit Windows and 64-bit Windows plug-in files and runs
 # every test against each (the Windows ones under Wine), then a bounded run of
-# the host-calls fuzzer;
+# the host-calls and LV2 fuzzers;
 # `make dist` packages the three files. Each installs what it needs first.
 PLATFORMS := linux win32 win64
-# Test-only builds beside the platforms: the host-calls fuzzer (clang).
+# Test-only builds beside the platforms: the host-calls and LV2 fuzzers (clang).
 CHECKS := fuzz
 MAKEFLAGS += --no-print-directory
 

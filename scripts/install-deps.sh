@@ -9,7 +9,7 @@
 set -euo pipefail
 
 declare -A groups=(
-  [core]="cmake make g++ g++-multilib binutils libgtest-dev libgmock-dev googletest libbenchmark-dev libsndfile1-dev libcli11-dev python3 python3-matplotlib ffmpeg lv2-dev"
+  [core]="cmake make g++ g++-multilib binutils libgtest-dev libgmock-dev googletest libbenchmark-dev libsndfile1-dev libcli11-dev python3 python3-matplotlib ffmpeg lv2-dev liblilv-dev lilv-utils sordi serdi"
   [windows]="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64"
   [fuzz]="clang libclang-rt-14-dev"
   [bench]="ffmpeg bc"

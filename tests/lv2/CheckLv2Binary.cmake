@@ -1,0 +1,56 @@
+# Checks the LV2 bundle's binary: it exports lv2_descriptor and nothing else, needs
+# nothing at run time but libc (and libm), has no text relocations and asks for
+# no executable stack.
+#   cmake -DBINARY=path/to/brevander_lv2.so -P CheckLv2Binary.cmake
+find_program(NM nm REQUIRED)
+find_program(READELF readelf REQUIRED)
+
+if(NOT EXISTS "${BINARY}")
+  message(FATAL_ERROR "no LV2 binary at ${BINARY}")
+endif()
+
+execute_process(COMMAND ${NM} -D --defined-only ${BINARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${BINARY}")
+endif()
+string(REGEX MATCHALL "[0-9a-f]+ [A-Za-z] [^\n]+" lines "${symbols}")
+set(names "")
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE "^[0-9a-f]+ [A-Za-z] (.+)$" "\\1" name "${line}")
+  list(APPEND names "${name}")
+endforeach()
+if(NOT names STREQUAL "lv2_descriptor")
+  message(FATAL_ERROR "exported symbols are [${names}], expected only lv2_descriptor")
+endif()
+
+execute_process(COMMAND ${READELF} -d ${BINARY} OUTPUT_VARIABLE dynamic RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "readelf -d failed on ${BINARY}")
+endif()
+string(REGEX MATCHALL "Shared library: \\[[^]]+\\]" needed "${dynamic}")
+string(REGEX REPLACE "Shared library: \\[([^]]+)\\]" "\\1" needed "${needed}")
+list(SORT needed)
+if(NOT needed STREQUAL "libc.so.6" AND NOT needed STREQUAL "libc.so.6;libm.so.6")
+  message(FATAL_ERROR "run-time dependencies are [${needed}], expected only libc.so.6 and libm.so.6")
+endif()
+# Text relocations show as a TEXTREL entry, or as the flag of that name.
+if(dynamic MATCHES "TEXTREL")
+  message(FATAL_ERROR "${BINARY} has text relocations")
+endif()
+
+execute_process(COMMAND ${READELF} -lW ${BINARY} OUTPUT_VARIABLE segments RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "readelf -lW failed on ${BINARY}")
+endif()
+string(REGEX MATCH "GNU_STACK[^\n]*" stack "${segments}")
+if(NOT stack)
+  # Without the header the loader gives the library an executable stack.
+  message(FATAL_ERROR "${BINARY} has no GNU_STACK program header")
+endif()
+string(REGEX REPLACE " +0x[0-9a-f]+$" "" stackFlags "${stack}")
+string(REGEX MATCH "[RWE ]+$" stackFlags "${stackFlags}")
+string(STRIP "${stackFlags}" stackFlags)
+if(stackFlags MATCHES "E")
+  message(FATAL_ERROR "${BINARY} asks for an executable stack: ${stack}")
+endif()
+message(STATUS "exports: ${names}; needs: ${needed}; no text relocations; stack: ${stackFlags}")

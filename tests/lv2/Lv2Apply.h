@@ -1,0 +1,14 @@
+// Renders a WAV file through the LV2 plug-in with lilv's command-line host,
+// lv2apply, in a child process that sees only the given LV2 path.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+// Control port settings by symbol, in the port's unit.
+using Lv2Controls = std::vector<std::pair<std::string, float>>;
+
+// Throws std::runtime_error when lv2apply can't be started or fails.
+void runLv2Apply(const std::string& lv2Path, const std::string& uri, const std::string& in, const std::string& out,
+                 const Lv2Controls& controls);
