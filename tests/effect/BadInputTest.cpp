@@ -17,25 +17,6 @@ namespace {
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInfinity = std::numeric_limits<float>::infinity();
 
-StereoBlock noise(std::size_t frames, std::uint32_t seed) {
-    SeededNoise random(seed);
-    StereoBlock block(frames);
-    for (std::size_t i = 0; i < frames; ++i) {
-        block.left[i] = random.bipolar();
-        block.right[i] = random.bipolar();
-    }
-    return block;
-}
-
-bool allFinite(const StereoBlock& block) {
-    for (std::size_t i = 0; i < block.frames(); ++i) {
-        if (!std::isfinite(block.left[i]) || !std::isfinite(block.right[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 struct WildValue {
     const char* what;
     VstInt32 index;
@@ -80,7 +61,7 @@ std::vector<float> fedCoefficients(const BrevanderProbe& e, VstInt32 index) {
 }  // namespace
 
 TEST(UnstableDesign, KeepsTheLastGoodCoefficientsAndReadsBackAsSet) {
-    const StereoBlock input = noise(4096, 11u);
+    const StereoBlock input = noiseBlock(4096, 11u);
     for (const WildValue& wild : kWildValues) {
         BrevanderProbe effect;
         // A good non-default value first, so "last good" is not just the defaults.
@@ -91,7 +72,7 @@ TEST(UnstableDesign, KeepsTheLastGoodCoefficientsAndReadsBackAsSet) {
         // Every section the value feeds refused its design: each keeps its coefficients.
         EXPECT_EQ(fedCoefficients(effect, wild.index), good) << wild.what;
         const StereoBlock out = processed(effect, input);
-        EXPECT_TRUE(allFinite(out)) << wild.what;
+        EXPECT_TRUE(out.allFinite()) << wild.what;
         if (std::isfinite(wild.normalised)) {
             EXPECT_FLOAT_EQ(effect.getParameter(wild.index), wild.normalised) << wild.what;
         }
@@ -110,7 +91,7 @@ TEST(UnstableDesign, EachSectionIsJudgedOnItsOwnDesign) {
     AllPass1 allPass;
     ASSERT_TRUE(allPass.design(44100.0f, 30010.0f));
     EXPECT_EQ(effect.vlfAllPass.coefficients.coeff, allPass.coefficients.coeff);
-    EXPECT_TRUE(allFinite(processed(effect, noise(4096, 2u))));
+    EXPECT_TRUE(processed(effect, noiseBlock(4096, 2u)).allFinite());
 }
 
 TEST(UnstableDesign, ValuesOutsideTheRangeWithStableDesignsStillTakeEffect) {
@@ -138,7 +119,7 @@ TEST(UnstableDesign, AHalfWrittenRedesignIsNotRunWhenTheMixIsUnstable) {
     // with a2 of a high one has a pole outside the unit circle.
     BrevanderProbe effect;
     BrevanderProbe reference;
-    const StereoBlock input = noise(2048, 5u);
+    const StereoBlock input = noiseBlock(2048, 5u);
     processed(effect, input);
     processed(reference, input);
     effect.vlfHighPass.coefficients.a2 = 0.2f;
@@ -154,12 +135,12 @@ TEST(UnstableDesign, SampleRatesBelowTheCornersGiveNoOverflow) {
         BrevanderProbe effect;
         effect.setParameter(kMidBassCutGain, -4.26e37f);
         effect.setSampleRate(rateHz);
-        StereoBlock loud = noise(4096, 21u);
+        StereoBlock loud = noiseBlock(4096, 21u);
         for (std::size_t i = 0; i < loud.frames(); ++i) {
             loud.left[i] *= 1e6f;
             loud.right[i] *= 1e6f;
         }
-        EXPECT_TRUE(allFinite(processed(effect, loud))) << rateHz;
+        EXPECT_TRUE(processed(effect, loud).allFinite()) << rateHz;
         // Whatever shelf it runs has its pole inside and at most 60 dB of gain at
         // either end of the band, where a first-order section has its extremes.
         EXPECT_LT(std::fabs(effect.bassShelf.coefficients.c1), 1.0f) << rateHz;
@@ -295,7 +276,7 @@ TEST(UnstableDesign, CornersAtTheEdgeOfStabilityAreTakenOnlyWhenStrictlyStable) 
             }
             EXPECT_TRUE(polesStrictlyInside(effect, section)) << row.what << ": " << kSectionNames[section];
         }
-        EXPECT_TRUE(allFinite(processed(effect, noise(2048, 17u)))) << row.what;
+        EXPECT_TRUE(processed(effect, noiseBlock(2048, 17u)).allFinite()) << row.what;
     }
     for (const auto& [index, value] : exactly) {
         bool reached = false;
@@ -355,16 +336,16 @@ TEST(UnstableDesign, DesignsAtTheEdgeOfStabilityKeepTheirExactCoefficients) {
 TEST(NonFiniteInput, ABadSampleCostsAtMostTheRestOfItsBlock) {
     for (const float bad : {kNaN, kInfinity, -kInfinity, std::numeric_limits<float>::max()}) {
         BrevanderProbe effect;
-        StereoBlock first = noise(512, 3u);
+        StereoBlock first = noiseBlock(512, 3u);
         first.left[100] = bad;
         first.right[101] = bad;
         processed(effect, first);
 
         // The next block starts from cleared states: exactly what a fresh instance gives.
-        const StereoBlock second = noise(512, 4u);
+        const StereoBlock second = noiseBlock(512, 4u);
         BrevanderProbe fresh;
         const StereoBlock out = processed(effect, second);
-        EXPECT_TRUE(allFinite(out)) << bad;
+        EXPECT_TRUE(out.allFinite()) << bad;
         EXPECT_EQ(out, processed(fresh, second)) << bad;
     }
 }
@@ -373,12 +354,12 @@ TEST(NonFiniteInput, OnlyTheSectionsItReachedAreCleared) {
     // Both switches off: the NaN reaches only the spacing filter; the frozen
     // sections keep their states for when they are switched back on.
     BrevanderProbe effect;
-    processed(effect, noise(1024, 8u));
+    processed(effect, noiseBlock(1024, 8u));
     const float heldState = effect.vlfHighPass.state.state1;
     ASSERT_NE(heldState, 0.0f);
     effect.setParameter(kEnableDifVlf, 0.0f);
     effect.setParameter(kEnableSumShelf, 0.0f);
-    StereoBlock bad = noise(64, 9u);
+    StereoBlock bad = noiseBlock(64, 9u);
     bad.left[10] = kNaN;
     processed(effect, bad);
     EXPECT_EQ(effect.spacingFilter.state.state, 0.0f);
@@ -388,7 +369,7 @@ TEST(NonFiniteInput, OnlyTheSectionsItReachedAreCleared) {
 TEST(NonFiniteInput, LoudButFiniteInputKeepsItsExactResult) {
     // +120 dBFS is far past any real signal and still well inside the state limit:
     // the output is the input's, scaled, with nothing cleared along the way.
-    const StereoBlock input = noise(4096, 12u);
+    const StereoBlock input = noiseBlock(4096, 12u);
     StereoBlock loud = input;
     for (std::size_t i = 0; i < loud.frames(); ++i) {
         loud.left[i] *= 1048576.0f;
@@ -398,7 +379,7 @@ TEST(NonFiniteInput, LoudButFiniteInputKeepsItsExactResult) {
     BrevanderProbe loudEffect;
     const StereoBlock quietOut = processed(quietEffect, input);
     const StereoBlock loudOut = processed(loudEffect, loud);
-    ASSERT_TRUE(allFinite(loudOut));
+    ASSERT_TRUE(loudOut.allFinite());
     for (std::size_t i = 0; i < input.frames(); ++i) {
         // Scaling by a power of two commutes with every rounding, away from subnormals.
         ASSERT_EQ(loudOut.left[i], quietOut.left[i] * 1048576.0f) << i;

@@ -16,43 +16,12 @@
 #include <vector>
 
 #include "AEffect.h"
+#include "FuzzInput.h"
 #include "Opcodes.h"
 
 extern "C" AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback audioMaster);
 
 namespace {
-
-// Reads the input front to back; past its end every value is 0.
-class ByteReader {
-public:
-    ByteReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    bool empty() const { return at_ >= size_; }
-    std::uint8_t u8() { return at_ < size_ ? data_[at_++] : 0; }
-    std::uint16_t u16() { return static_cast<std::uint16_t>(u8() | (u8() << 8)); }
-    std::uint32_t u32() { return static_cast<std::uint32_t>(u16()) | (static_cast<std::uint32_t>(u16()) << 16); }
-    std::int32_t i32() {
-        const std::uint32_t bits = u32();
-        std::int32_t value;
-        std::memcpy(&value, &bits, sizeof value);
-        return value;
-    }
-    float f32() {
-        const std::uint32_t bits = u32();
-        float value;
-        std::memcpy(&value, &bits, sizeof value);
-        return value;
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
-
-[[noreturn]] void violated(const char* what) {
-    std::fprintf(stderr, "invariant violated: %s\n", what);
-    std::abort();
-}
 
 VstIntPtr VSTCALLBACK host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
     return opcode == 1 ? 2400 : 0;  // the version query; every other request is declined

@@ -18,6 +18,8 @@
 #include <memory>
 #include <vector>
 
+#include "FuzzInput.h"
+
 extern "C" const LV2_Descriptor* lv2_descriptor(std::uint32_t index);
 
 namespace {
@@ -25,39 +27,6 @@ namespace {
 constexpr std::uint32_t kAudioPorts = 4;
 constexpr std::uint32_t kControlPorts = 7;
 constexpr std::uint32_t kMaxRunFrames = 4999;
-
-// Reads the input front to back; past its end every value is 0.
-class ByteReader {
-public:
-    ByteReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    bool empty() const { return at_ >= size_; }
-    std::uint8_t u8() { return at_ < size_ ? data_[at_++] : 0; }
-    std::uint16_t u16() { return static_cast<std::uint16_t>(u8() | (u8() << 8)); }
-    std::uint32_t u32() { return static_cast<std::uint32_t>(u16()) | (static_cast<std::uint32_t>(u16()) << 16); }
-    std::uint64_t u64() { return static_cast<std::uint64_t>(u32()) | (static_cast<std::uint64_t>(u32()) << 32); }
-    float f32() {
-        const std::uint32_t bits = u32();
-        float value;
-        std::memcpy(&value, &bits, sizeof value);
-        return value;
-    }
-    double f64() {
-        const std::uint64_t bits = u64();
-        double value;
-        std::memcpy(&value, &bits, sizeof value);
-        return value;
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
-
-[[noreturn]] void violated(const char* what) {
-    std::fprintf(stderr, "invariant violated: %s\n", what);
-    std::abort();
-}
 
 double rateFrom(ByteReader& in) {
     static constexpr double kRates[] = {44100.0, 48000.0,  88200.0, 96000.0, 192000.0, 8000.0,

@@ -16,25 +16,6 @@ namespace {
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInfinity = std::numeric_limits<float>::infinity();
 
-StereoBlock noise(std::size_t frames, std::uint32_t seed) {
-    SeededNoise random(seed);
-    StereoBlock block(frames);
-    for (std::size_t i = 0; i < frames; ++i) {
-        block.left[i] = random.bipolar();
-        block.right[i] = random.bipolar();
-    }
-    return block;
-}
-
-bool allFinite(const StereoBlock& block) {
-    for (std::size_t i = 0; i < block.frames(); ++i) {
-        if (!std::isfinite(block.left[i]) || !std::isfinite(block.right[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // A port value and a normalised value that gives the VST 2 file the same stored one,
 // or (where none does: a linear gain of exactly 0) one as far from any design.
 struct WildPort {
@@ -72,23 +53,23 @@ float goodValue(ParameterIndex index) {
 }  // namespace
 
 TEST(Lv2BadControls, KeepTheLastGoodDesignAsTheVst2FileDoes) {
-    const StereoBlock input = noise(4096, 11u);
+    const StereoBlock input = noiseBlock(4096, 11u);
     for (const WildPort& wild : kWildPorts) {
         Lv2TestHost lv2;
         lv2.control(wild.index) = goodValue(wild.index);
-        lv2.run(noise(256, 12u));
+        lv2.run(noiseBlock(256, 12u));
         const std::vector<unsigned char> good = coefficientBytes(lv2.core());
         lv2.control(wild.index) = wild.portValue;
         const StereoBlock out = lv2.run(input);
 
         EXPECT_EQ(coefficientBytes(lv2.core()), good) << wild.what << ": every section keeps its last good design";
-        EXPECT_TRUE(allFinite(out)) << wild.what;
+        EXPECT_TRUE(out.allFinite()) << wild.what;
 
         // The VST 2 file given the same values: the same stored value, the same output.
         BrevanderProbe vst;
         vst.setParameter(wild.index, toNormalised(kParameterTable[static_cast<std::size_t>(wild.index)],
                                                   storedFromPortValue(wild.index, goodValue(wild.index))));
-        processed(vst, noise(256, 12u));
+        processed(vst, noiseBlock(256, 12u));
         vst.setParameter(wild.index, wild.normalised);
         const float lv2Stored = lv2.core().storedValueOf(wild.index);
         const float vstStored = vst.storedValueOf(wild.index);
@@ -103,13 +84,13 @@ TEST(Lv2BadControls, KeepTheLastGoodDesignAsTheVst2FileDoes) {
 TEST(Lv2BadControls, ANaNInAPortIsAppliedOnceNotOnEveryRun) {
     Lv2TestHost lv2;
     lv2.control(kMicSpacing) = kNaN;
-    lv2.run(noise(64, 13u));
+    lv2.run(noiseBlock(64, 13u));
     ASSERT_TRUE(std::isnan(lv2.core().storedValueOf(kMicSpacing)));
     // A value no design gives, which a redesign attempt would not overwrite: so the
     // stored value is set back to something a redesign would replace it from.
     lv2.core().applyStoredValue(kMicSpacing, 18.0f);
     CoreView::spacingFilterOf(lv2.core()).coefficients.b0 = 0.25f;
-    lv2.run(noise(64, 14u));
+    lv2.run(noiseBlock(64, 14u));
     EXPECT_EQ(lv2.core().storedValueOf(kMicSpacing), 18.0f) << "the unchanged NaN was applied again";
     EXPECT_EQ(CoreView::spacingFilterOf(lv2.core()).coefficients.b0, 0.25f);
 }
@@ -120,15 +101,15 @@ TEST(Lv2BadControls, OutOfRangeValuesWithStableDesignsStillTakeEffect) {
     Lv2TestHost atTwoHundred;
     wide.control(kLfWidth) = 300.0f;
     atTwoHundred.control(kLfWidth) = 200.0f;
-    wide.run(noise(16, 15u));
-    atTwoHundred.run(noise(16, 15u));
+    wide.run(noiseBlock(16, 15u));
+    atTwoHundred.run(noiseBlock(16, 15u));
     const float a1 = CoreView::spacingFilterOf(wide.core()).coefficients.a1;
     EXPECT_NE(a1, CoreView::spacingFilterOf(atTwoHundred.core()).coefficients.a1);
     EXPECT_LT(std::fabs(a1), 1.0f) << "the pole inside the unit circle";
 }
 
 TEST(Lv2BadRates, AnUnusableRateIsNeverDesignedFor) {
-    const StereoBlock input = noise(2048, 16u);
+    const StereoBlock input = noiseBlock(2048, 16u);
     for (const double rateHz :
          {0.0, -44100.0, static_cast<double>(kNaN), static_cast<double>(kInfinity), 1e300, -1e300, 1e-320}) {
         Lv2TestHost lv2(rateHz);
@@ -146,16 +127,16 @@ TEST(Lv2BadRates, AnUnusableRateIsNeverDesignedFor) {
 TEST(Lv2BadSamples, ABadSampleCostsAtMostTheRestOfItsRun) {
     for (const float bad : {kNaN, kInfinity, -kInfinity, std::numeric_limits<float>::max()}) {
         Lv2TestHost lv2;
-        StereoBlock first = noise(512, 3u);
+        StereoBlock first = noiseBlock(512, 3u);
         first.left[100] = bad;
         first.right[101] = bad;
         lv2.run(first);
 
         // The next run starts from cleared states: exactly what a fresh instance gives.
         Lv2TestHost fresh;
-        const StereoBlock second = noise(512, 4u);
+        const StereoBlock second = noiseBlock(512, 4u);
         const StereoBlock out = lv2.run(second);
-        EXPECT_TRUE(allFinite(out)) << bad;
+        EXPECT_TRUE(out.allFinite()) << bad;
         EXPECT_TRUE(sameBits(out, fresh.run(second))) << bad;
     }
 }
@@ -163,7 +144,7 @@ TEST(Lv2BadSamples, ABadSampleCostsAtMostTheRestOfItsRun) {
 TEST(Lv2BadSamples, LoudButFiniteInputKeepsItsExactResult) {
     // +120 dBFS: far past any real signal, well inside the state limit; scaling by a
     // power of two commutes with every rounding away from subnormals.
-    const StereoBlock input = noise(4096, 12u);
+    const StereoBlock input = noiseBlock(4096, 12u);
     StereoBlock loud = input;
     for (std::size_t i = 0; i < loud.frames(); ++i) {
         loud.left[i] *= 1048576.0f;
@@ -173,7 +154,7 @@ TEST(Lv2BadSamples, LoudButFiniteInputKeepsItsExactResult) {
     Lv2TestHost louder;
     const StereoBlock quietOut = quiet.run(input);
     const StereoBlock loudOut = louder.run(loud);
-    ASSERT_TRUE(allFinite(loudOut));
+    ASSERT_TRUE(loudOut.allFinite());
     for (std::size_t i = 0; i < input.frames(); ++i) {
         ASSERT_EQ(loudOut.left[i], quietOut.left[i] * 1048576.0f) << i;
         ASSERT_EQ(loudOut.right[i], quietOut.right[i] * 1048576.0f) << i;

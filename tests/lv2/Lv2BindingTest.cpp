@@ -13,16 +13,6 @@
 #include "effect/BrevanderProbe.h"
 
 namespace {
-StereoBlock noise(std::size_t frames, std::uint32_t seed) {
-    SeededNoise random(seed);
-    StereoBlock block(frames);
-    for (std::size_t i = 0; i < frames; ++i) {
-        block.left[i] = random.bipolar();
-        block.right[i] = random.bipolar();
-    }
-    return block;
-}
-
 // The dB a gain port needs so that its conversion lands on `linear`, if any float does.
 std::optional<float> decibelsFor(float linear) {
     float dB = static_cast<float>(20.0 * std::log10(static_cast<double>(linear)));
@@ -90,7 +80,7 @@ void expectSameOutput(const std::string& what, const float* normalised, double r
         lv2.control(static_cast<ParameterIndex>(i)) = (*ports)[i];
     }
     for (std::uint32_t block = 0; block < 4; ++block) {
-        const StereoBlock input = noise(block == 2 ? 1 : 1000 + 17 * block, 100u + block);
+        const StereoBlock input = noiseBlock(block == 2 ? 1 : 1000 + 17 * block, 100u + block);
         const StereoBlock fromLv2 = lv2.run(input);
         ASSERT_TRUE(sameBits(fromLv2, processed(vst, input))) << what << " at " << rateHz << " Hz, block " << block;
         if (block == 0) {
@@ -119,7 +109,7 @@ TEST(Lv2Binding, DefaultsAreTheVst2DefaultsStoredValues) {
         // The port's default is exactly what the core starts from.
         EXPECT_EQ(storedFromPortValue(index, portDefault(index)), storedMember(vst, index)) << "parameter " << i;
     }
-    const StereoBlock input = noise(2048, 1u);
+    const StereoBlock input = noiseBlock(2048, 1u);
     EXPECT_TRUE(sameBits(lv2.run(input), processed(vst, input)));
     EXPECT_EQ(coefficientBytes(lv2.core()), designed) << "ports at their defaults redesign nothing";
 }
@@ -153,7 +143,7 @@ TEST(Lv2Binding, ProcessesInPlace) {
         host->control(kEnableSumShelf) = 0.0f;
     }
     for (std::uint32_t block = 0; block < 3; ++block) {
-        const StereoBlock input = noise(777, 40u + block);
+        const StereoBlock input = noiseBlock(777, 40u + block);
         EXPECT_TRUE(sameBits(inPlace.runInPlace(input), separate.run(input))) << "block " << block;
     }
 }
@@ -174,7 +164,7 @@ TEST(Lv2Binding, OnlyAChangedPortRedesignsAndOnlyTheSectionsItFeeds) {
     };
     for (const Row& row : rows) {
         Lv2TestHost lv2;
-        lv2.run(noise(64, 3u));
+        lv2.run(noiseBlock(64, 3u));
         ShufflerCore& core = lv2.core();
         auto mark = [&core] {
             CoreView::vlfHighPassOf(core).coefficients.b0 = 0.25f;
@@ -193,14 +183,14 @@ TEST(Lv2Binding, OnlyAChangedPortRedesignsAndOnlyTheSectionsItFeeds) {
             return s;
         };
         mark();
-        lv2.run(noise(64, 4u));
+        lv2.run(noiseBlock(64, 4u));
         EXPECT_EQ(redesigned(), ".....") << "a run with no port changed, before changing " << row.index;
         lv2.control(row.index) = row.value;
-        lv2.run(noise(64, 5u));
+        lv2.run(noiseBlock(64, 5u));
         EXPECT_EQ(redesigned(), row.redesigned) << "port for parameter " << row.index;
         EXPECT_EQ(lv2.core().storedValueOf(row.index), storedFromPortValue(row.index, row.value));
         mark();
-        lv2.run(noise(64, 6u));
+        lv2.run(noiseBlock(64, 6u));
         EXPECT_EQ(redesigned(), ".....") << "the same value again, parameter " << row.index;
     }
 }
@@ -208,13 +198,13 @@ TEST(Lv2Binding, OnlyAChangedPortRedesignsAndOnlyTheSectionsItFeeds) {
 TEST(Lv2Binding, ActivateClearsTheFilterStates) {
     Lv2TestHost used;
     used.control(kVlfCutOff) = 60.0f;
-    used.run(noise(3000, 7u));
+    used.run(noiseBlock(3000, 7u));
     used.descriptor.deactivate(used.handle);
     used.descriptor.activate(used.handle);
 
     Lv2TestHost fresh;
     fresh.control(kVlfCutOff) = 60.0f;
-    const StereoBlock input = noise(1500, 8u);
+    const StereoBlock input = noiseBlock(1500, 8u);
     EXPECT_TRUE(sameBits(used.run(input), fresh.run(input)));
 }
 
@@ -227,7 +217,7 @@ TEST(Lv2Binding, AnEmptyRunOrOneWithoutAudioStillTakesTheControls) {
 
     // One audio port left unconnected: the block is skipped, the controls are taken.
     lv2.control(kLfWidth) = 50.0f;
-    StereoBlock block = noise(256, 9u);
+    StereoBlock block = noiseBlock(256, 9u);
     const StereoBlock untouched = block;
     lv2.connectAudio(block.left.data(), block.right.data(), block.left.data(), nullptr);
     lv2.descriptor.run(lv2.handle, 256);
@@ -252,7 +242,7 @@ TEST(Lv2Binding, LifecycleCallsInEveryOrderTheInterfaceAllows) {
     // are never connected, so the defaults hold.
     LV2_Handle h = d.instantiate(&d, 48000.0, "", noFeatures);
     ASSERT_NE(h, nullptr);
-    StereoBlock block = noise(128, 10u);
+    StereoBlock block = noiseBlock(128, 10u);
     d.connect_port(h, kPortInLeft, block.left.data());
     d.connect_port(h, kPortInRight, block.right.data());
     d.connect_port(h, kPortOutLeft, block.left.data());
