@@ -17,9 +17,15 @@
 
 namespace {
 
-std::string bytesOf(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+// What a file holds as audio: its format, rate and channels, and every sample's bits.
+// Not its bytes: a float file's peak chunk carries the time it was written.
+std::string audioOf(const std::string& path) {
+    const AudioContents contents = readAudio(path);
+    std::string text = std::to_string(contents.info.format) + " " + std::to_string(contents.info.sampleRateHz) + " " +
+                       std::to_string(contents.info.channels) + " " + std::to_string(contents.info.frames) + ":";
+    text.append(reinterpret_cast<const char*>(contents.interleaved.data()),
+                contents.interleaved.size() * sizeof(float));
+    return text;
 }
 
 std::size_t linesIn(const std::string& text) {
@@ -71,7 +77,7 @@ protected:
 
 }  // namespace
 
-TEST_F(BatchRender, EachOutputIsByteForByteASingleRenderOfItsInput) {
+TEST_F(BatchRender, EachOutputHoldsExactlyWhatASingleRenderOfItsInputHolds) {
     std::ostringstream out;
     std::ostringstream err;
     const BatchResult result = renderBatch(request("out", 3), out, err, false);
@@ -89,9 +95,8 @@ TEST_F(BatchRender, EachOutputIsByteForByteASingleRenderOfItsInput) {
         single.inputPath = input;
         single.outputPath = folder.file("single/" + name);
         renderFile(single);
-        const std::string batchOutput = bytesOf(folder.file("out/" + name));
-        EXPECT_FALSE(batchOutput.empty()) << name;
-        EXPECT_EQ(batchOutput, bytesOf(single.outputPath)) << name;
+        const std::string batchOutput = audioOf(folder.file("out/" + name));
+        EXPECT_EQ(batchOutput, audioOf(single.outputPath)) << name;
         EXPECT_NE(out.str().find(input + " -> " + folder.file("out/" + name)), std::string::npos) << out.str();
     }
 }
@@ -103,7 +108,7 @@ TEST_F(BatchRender, OneWorkerAndThreeGiveTheSameFiles) {
     ASSERT_EQ(renderBatch(request("three", 3), out, err, false).exitStatus(), 0) << err.str();
     for (const std::string& input : inputs) {
         const std::string name = std::filesystem::path(input).filename().string();
-        EXPECT_EQ(bytesOf(folder.file("one/" + name)), bytesOf(folder.file("three/" + name))) << name;
+        EXPECT_EQ(audioOf(folder.file("one/" + name)), audioOf(folder.file("three/" + name))) << name;
     }
 }
 
