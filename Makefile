@@ -1,10 +1,10 @@
 # The entry points: `make demo` builds everything and runs the tool's demo (a
 # synthesised spaced-pair scene through the plug-in, into demo/); `make test`
-# builds the Linux, 32-bit Windows and 64-bit Windows plug-in files and runs
-# every test against each (the Windows ones under Wine), then a bounded run of
-# the host-calls and LV2 fuzzers;
-# `make dist` packages the three files. Each installs what it needs first.
-PLATFORMS := linux win32 win64
+# builds the Linux x86-64, 32-bit Windows, 64-bit Windows, arm64 Linux and armhf
+# Linux plug-in files and runs every test against each (the Windows ones under
+# Wine, the ARM ones under qemu-user), then a bounded run of the host-calls and
+# LV2 fuzzers; `make dist` packages the five builds. Each installs what it needs first.
+PLATFORMS := linux win32 win64 linux-arm64 linux-armhf
 # Test-only builds beside the platforms: the host-calls and LV2 fuzzers (clang).
 CHECKS := fuzz
 MAKEFLAGS += --no-print-directory
@@ -12,13 +12,16 @@ MAKEFLAGS += --no-print-directory
 # `make install` puts the tool, its plotting script and the plug-in file under PREFIX.
 PREFIX ?= /usr/local
 
-.PHONY: deps deps-windows deps-fuzz deps-bench build bench build-bench demo test dist golden install precision clean $(addprefix build-,$(PLATFORMS) $(CHECKS)) $(addprefix test-,$(PLATFORMS) $(CHECKS))
+.PHONY: deps deps-windows deps-arm deps-fuzz deps-bench build bench build-bench demo test dist golden install precision clean $(addprefix build-,$(PLATFORMS) $(CHECKS)) $(addprefix test-,$(PLATFORMS) $(CHECKS))
 
 deps:
 	@scripts/install-deps.sh core
 
 deps-windows:
 	@scripts/install-deps.sh core windows
+
+deps-arm:
+	@scripts/install-deps.sh core arm
 
 deps-fuzz:
 	@scripts/install-deps.sh core fuzz
@@ -30,6 +33,7 @@ build: build-linux
 
 build-linux: deps
 build-win32 build-win64: deps-windows
+build-linux-arm64 build-linux-armhf: deps-arm
 build-fuzz: deps-fuzz
 build-bench: deps-bench
 $(addprefix build-,$(PLATFORMS) $(CHECKS) bench): build-%:

@@ -3,14 +3,16 @@
 #   install-deps.sh GROUP...
 # core: the Linux build and its tests; windows: the MinGW-w64 cross compilers and
 # Wine (32-bit Wine through i386 multiarch) for the Windows builds and their tests;
+# arm: the arm64 and armhf cross compilers and qemu-user, which runs their tests;
 # fuzz: clang and its libFuzzer and sanitizer runtimes; bench: ffmpeg to compare
 # the renderer with, and bc.
 # Runs as root, or through sudo when that is available.
 set -euo pipefail
 
 declare -A groups=(
-  [core]="cmake make g++ g++-multilib binutils libgtest-dev libgmock-dev googletest libbenchmark-dev libsndfile1-dev libcli11-dev python3 python3-matplotlib ffmpeg lv2-dev liblilv-dev lilv-utils sordi serdi"
+  [core]="cmake make g++ binutils libgtest-dev libgmock-dev googletest libbenchmark-dev libsndfile1-dev libcli11-dev python3 python3-matplotlib ffmpeg lv2-dev liblilv-dev lilv-utils sordi serdi"
   [windows]="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64"
+  [arm]="g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user"
   [fuzz]="clang libclang-rt-14-dev"
   [bench]="ffmpeg bc"
 )

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Packages the three plug-in files, already built by their presets, into dist/:
-# one folder and one archive per platform, each with the plug-in file and the
-# text that says where to put it; the Linux ones also hold the LV2 bundle.
+# Packages the plug-in files, already built by their presets, into dist/: one
+# folder and one archive per platform, each with the VST 2 file and the text that
+# says where to put it; the Linux ones also hold the LV2 bundle.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,5 +33,7 @@ package() {  # package PLATFORM BUILT-FILE ARCHIVE-FORMAT [BUILT-FOLDER...]
 package windows-x86 build/win32/Brevander.dll zip
 package windows-x64 build/win64/Brevander.dll zip
 package linux-x86_64 build/linux/Brevander.so gnutar build/linux/lv2/Brevander.lv2
+package linux-arm64 build/linux-arm64/Brevander.so gnutar build/linux-arm64/lv2/Brevander.lv2
+package linux-armhf build/linux-armhf/Brevander.so gnutar build/linux-armhf/lv2/Brevander.lv2
 rm -rf dist/staging
 find dist -type f | sort

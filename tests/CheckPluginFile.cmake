@@ -1,7 +1,12 @@
 # Checks the built plug-in file: exactly two exported symbols, VSTPluginMain and main,
 # at one address, and no run-time dependency beyond libc and libm.
-find_program(NM nm REQUIRED)
-find_program(READELF readelf REQUIRED)
+# A cross build passes its toolchain's NM and READELF, which read the target's objects.
+if(NOT NM)
+  find_program(NM nm REQUIRED)
+endif()
+if(NOT READELF)
+  find_program(READELF readelf REQUIRED)
+endif()
 
 execute_process(COMMAND ${NM} -D --defined-only ${PLUGIN} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)

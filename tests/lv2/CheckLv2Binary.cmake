@@ -1,9 +1,14 @@
 # Checks the LV2 bundle's binary: it exports lv2_descriptor and nothing else, needs
 # nothing at run time but libc (and libm), has no text relocations and asks for
 # no executable stack.
-#   cmake -DBINARY=path/to/brevander_lv2.so -P CheckLv2Binary.cmake
-find_program(NM nm REQUIRED)
-find_program(READELF readelf REQUIRED)
+#   cmake -DBINARY=path/to/brevander_lv2.so [-DNM=... -DREADELF=...] -P CheckLv2Binary.cmake
+# A cross build passes its toolchain's NM and READELF, which read the target's objects.
+if(NOT NM)
+  find_program(NM nm REQUIRED)
+endif()
+if(NOT READELF)
+  find_program(READELF readelf REQUIRED)
+endif()
 
 if(NOT EXISTS "${BINARY}")
   message(FATAL_ERROR "no LV2 binary at ${BINARY}")

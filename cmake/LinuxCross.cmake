@@ -1,0 +1,19 @@
+# Shared part of the two ARM Linux toolchain files; they set BREVANDER_LINUX_TRIPLET,
+# BREVANDER_LINUX_PROCESSOR and BREVANDER_QEMU first.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR ${BREVANDER_LINUX_PROCESSOR})
+
+set(CMAKE_C_COMPILER ${BREVANDER_LINUX_TRIPLET}-gcc)
+set(CMAKE_CXX_COMPILER ${BREVANDER_LINUX_TRIPLET}-g++)
+
+# Debian's cross packages put the target's C library and headers here.
+set(BREVANDER_SYSROOT /usr/${BREVANDER_LINUX_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH ${BREVANDER_SYSROOT})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Test programs run under user-mode emulation, which loads the target's dynamic
+# linker and libraries from the sysroot.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${BREVANDER_QEMU} -L ${BREVANDER_SYSROOT})
