@@ -1,6 +1,7 @@
 // The per-sample signal path for one block, fast: the sum and the difference ride
-// in the two lanes of SSE2 registers, so each stage's conversions between single
-// and double precision and its multiply-adds serve both at once. Stage by stage:
+// in the two lanes of a vector register (SSE2 on x86, Advanced SIMD on aarch64; two
+// plain doubles elsewhere, see DoubleLanes.h), so each stage's conversions between
+// single and double precision and its multiply-adds serve both at once. Stage by stage:
 //   1. vlfHighPass on the sum beside vlfAllPass on the difference, the all-pass in
 //      the second-order form (a1 = c, a2 = 0, b0 = c, b1 = 1, b2 = 0);
 //   2. spacingFilter on the difference, the sum passing through untouched;

@@ -1,6 +1,8 @@
 // The body of processStereoBlock (StereoKernel.h), for any way of reading the two
-// switches. The plug-in's kernel reads them as they stand (RelaxedReading); a test
-// may answer from a script instead and so move a switch at a frame of its choosing.
+// switches and any two-lane type (DoubleLanes.h). The plug-in's kernel reads them as
+// they stand (RelaxedReading) in the processor's own lanes; a test may answer from a
+// script instead and so move a switch at a frame of its choosing, or run the
+// portable lanes where the plug-in would not.
 //
 // Everything here has internal linkage on purpose: each file that includes it gets
 // its own copy. The compiler then treats the plug-in's instance as it treats an
@@ -9,12 +11,11 @@
 // allocated registers differently.
 #pragma once
 
-#include <emmintrin.h>
-
 #include <bit>
 #include <concepts>
 #include <cstdint>
 
+#include "DoubleLanes.h"
 #include "ParameterTable.h"
 #include "RelaxedFloat.h"
 #include "StereoKernel.h"
@@ -39,17 +40,6 @@ namespace {
 // The single-precision value nearest 1/sqrt(2), used as it is: 2k^2 is 0.99999997, not 1.
 constexpr float kSumDifferenceScale = 0.70710677f;
 
-// Lane 0 holds the sum, lane 1 the difference.
-inline __m128d lanes(double sumLane, double difLane) { return _mm_set_pd(difLane, sumLane); }
-
-// Rounds both lanes to single precision and back: what storing to a float does.
-inline __m128d roundToSingle(__m128d x, __m128& asSingle) {
-    asSingle = _mm_cvtpd_ps(x);
-    return _mm_cvtps_pd(asSingle);
-}
-
-inline __m128d roundToSingle(__m128d x) { return _mm_cvtps_pd(_mm_cvtpd_ps(x)); }
-
 // Frames between one stage and the next in the pipeline below: enough that a
 // stage's input is ready by the time the stage's turn comes.
 constexpr std::int32_t kSkew = 3;
@@ -59,101 +49,99 @@ constexpr std::int32_t kSkew = 3;
 // independent of one another within a step, so the processor overlaps them
 // instead of waiting for one frame to go through all three; each stage still
 // sees its frames in order, with the same operations. Both switches are read when
-// a frame comes in and go with it through the pipeline.
+// a frame comes in and go with it through the pipeline. Lane 0 holds the sum, lane 1
+// the difference.
+template <DoubleLanes L>
 class Pipeline {
 public:
+    using Doubles = typename L::Doubles;
+    using Singles = typename L::Singles;
+
     explicit Pipeline(const StereoSections& s)
-        : a1_(lanes(s.vlfHighPass.coefficients.a1, s.vlfAllPass.coefficients.coeff)),
-          a2_(lanes(s.vlfHighPass.coefficients.a2, 0.0)),
-          b0_(lanes(s.vlfHighPass.coefficients.b0, s.vlfAllPass.coefficients.coeff)),
-          b1_(lanes(s.vlfHighPass.coefficients.b1, 1.0)),
-          b2_(lanes(s.vlfHighPass.coefficients.b2, 0.0)),
-          spA1_(lanes(0.0, s.spacingFilter.coefficients.a1)),
-          spB0_(lanes(1.0, s.spacingFilter.coefficients.b0)),
-          spNegB1_(lanes(0.0, -static_cast<double>(s.spacingFilter.coefficients.b1))),
-          p_(lanes(s.bassShelf.coefficients.c1, s.bassAllPass.coefficients.coeff)),
-          q_(lanes(s.bassShelf.coefficients.c0, s.bassAllPass.coefficients.coeff)),
-          gSingle_(_mm_set_ps(0.0f, 0.0f, 1.0f, s.bassShelf.coefficients.outGain)),
-          vlfS1_(lanes(s.vlfHighPass.state.state1, s.vlfAllPass.state.state)),
-          vlfS2_(lanes(s.vlfHighPass.state.state2, 0.0)),
-          spS_(lanes(0.0, s.spacingFilter.state.state)),
-          shS_(lanes(s.bassShelf.state.state, s.bassAllPass.state.state)) {}
+        : a1_(L::make(s.vlfHighPass.coefficients.a1, s.vlfAllPass.coefficients.coeff)),
+          a2_(L::make(s.vlfHighPass.coefficients.a2, 0.0)),
+          b0_(L::make(s.vlfHighPass.coefficients.b0, s.vlfAllPass.coefficients.coeff)),
+          b1_(L::make(s.vlfHighPass.coefficients.b1, 1.0)),
+          b2_(L::make(s.vlfHighPass.coefficients.b2, 0.0)),
+          spA1_(L::make(0.0, s.spacingFilter.coefficients.a1)),
+          spB0_(L::make(1.0, s.spacingFilter.coefficients.b0)),
+          spNegB1_(L::make(0.0, -static_cast<double>(s.spacingFilter.coefficients.b1))),
+          p_(L::make(s.bassShelf.coefficients.c1, s.bassAllPass.coefficients.coeff)),
+          q_(L::make(s.bassShelf.coefficients.c0, s.bassAllPass.coefficients.coeff)),
+          gSingle_(L::makeSingles(s.bassShelf.coefficients.outGain, 1.0f)),
+          vlfS1_(L::make(s.vlfHighPass.state.state1, s.vlfAllPass.state.state)),
+          vlfS2_(L::make(s.vlfHighPass.state.state2, 0.0)),
+          spS_(L::make(0.0, s.spacingFilter.state.state)),
+          shS_(L::make(s.bassShelf.state.state, s.bassAllPass.state.state)) {}
 
     void storeStates(StereoSections& s) const {
-        s.vlfHighPass.state.state1 = static_cast<float>(_mm_cvtsd_f64(vlfS1_));
-        s.vlfHighPass.state.state2 = static_cast<float>(_mm_cvtsd_f64(vlfS2_));
-        s.vlfAllPass.state.state = static_cast<float>(_mm_cvtsd_f64(_mm_unpackhi_pd(vlfS1_, vlfS1_)));
-        s.spacingFilter.state.state = static_cast<float>(_mm_cvtsd_f64(_mm_unpackhi_pd(spS_, spS_)));
-        s.bassShelf.state.state = static_cast<float>(_mm_cvtsd_f64(shS_));
-        s.bassAllPass.state.state = static_cast<float>(_mm_cvtsd_f64(_mm_unpackhi_pd(shS_, shS_)));
+        s.vlfHighPass.state.state1 = static_cast<float>(L::lane0(vlfS1_));
+        s.vlfHighPass.state.state2 = static_cast<float>(L::lane0(vlfS2_));
+        s.vlfAllPass.state.state = static_cast<float>(L::lane1(vlfS1_));
+        s.spacingFilter.state.state = static_cast<float>(L::lane1(spS_));
+        s.bassShelf.state.state = static_cast<float>(L::lane0(shS_));
+        s.bassAllPass.state.state = static_cast<float>(L::lane1(shS_));
     }
 
     // [L, R] -> [L + R, L - R] * k, rounded.
-    __m128d input(const float* left, const float* right) const {
-        const __m128d in = _mm_cvtps_pd(_mm_unpacklo_ps(_mm_load_ss(left), _mm_load_ss(right)));
-        const __m128d l = _mm_unpacklo_pd(in, in);
-        const __m128d r = _mm_xor_pd(_mm_unpackhi_pd(in, in), negateDif_);
-        return roundToSingle(_mm_mul_pd(_mm_add_pd(l, r), k_));
+    Doubles input(const float* left, const float* right) const {
+        return roundToSingle(L::mul(L::sumAndDifference(L::load(left, right)), k_));
     }
 
     // [sum, dif] -> [sum + dif, sum - dif] * k, rounded and stored.
-    void output(__m128d x, float* left, float* right) const {
-        const __m128d sum = _mm_unpacklo_pd(x, x);
-        const __m128d dif = _mm_xor_pd(_mm_unpackhi_pd(x, x), negateDif_);
-        const __m128 out = _mm_cvtpd_ps(_mm_mul_pd(_mm_add_pd(sum, dif), k_));
-        _mm_store_ss(left, out);
-        _mm_store_ss(right, _mm_shuffle_ps(out, out, 1));
+    void output(Doubles x, float* left, float* right) const {
+        L::store(L::narrow(L::mul(L::sumAndDifference(x), k_)), left, right);
     }
 
     // vlfHighPass beside vlfAllPass: w = (x - a1 s1) - a2 s2;  y = (b0 w + b1 s1) + b2 s2.
-    __m128d vlf(__m128d x) {
-        __m128 wSingle;
-        const __m128d w =
-            roundToSingle(_mm_sub_pd(_mm_sub_pd(x, _mm_mul_pd(a1_, vlfS1_)), _mm_mul_pd(a2_, vlfS2_)), wSingle);
-        const __m128d y =
-            roundToSingle(_mm_add_pd(_mm_add_pd(_mm_mul_pd(b0_, w), _mm_mul_pd(b1_, vlfS1_)), _mm_mul_pd(b2_, vlfS2_)));
+    Doubles vlf(Doubles x) {
+        const Singles wSingle = L::narrow(L::sub(L::sub(x, L::mul(a1_, vlfS1_)), L::mul(a2_, vlfS2_)));
+        const Doubles w = L::widen(wSingle);
+        const Doubles y = roundToSingle(L::add(L::add(L::mul(b0_, w), L::mul(b1_, vlfS1_)), L::mul(b2_, vlfS2_)));
         vlfS2_ = vlfS1_;
-        vlfS1_ = _mm_cvtps_pd(_mm_add_ps(wSingle, guard_));
+        vlfS1_ = L::widen(L::addSingles(wSingle, guard_));
         return y;
     }
 
     // spacingFilter on the difference: w = x - a1 s;  y = w b0 - s (-b1), the same sum
     // as w b0 + s b1. The sum lane's state stays +0, so it passes x - 0 and w - 0,
     // which keep even the sign of a zero.
-    __m128d spacing(__m128d x) {
-        __m128 wSingle;
-        const __m128d w = roundToSingle(_mm_sub_pd(x, _mm_mul_pd(spA1_, spS_)), wSingle);
-        const __m128d y = roundToSingle(_mm_sub_pd(_mm_mul_pd(w, spB0_), _mm_mul_pd(spS_, spNegB1_)));
-        spS_ = _mm_and_pd(_mm_cvtps_pd(_mm_add_ps(wSingle, guard_)), difLaneOnly_);
+    Doubles spacing(Doubles x) {
+        const Singles wSingle = L::narrow(L::sub(x, L::mul(spA1_, spS_)));
+        const Doubles w = L::widen(wSingle);
+        const Doubles y = roundToSingle(L::sub(L::mul(w, spB0_), L::mul(spS_, spNegB1_)));
+        spS_ = L::zeroLane0(L::widen(L::addSingles(wSingle, guard_)));
         return y;
     }
 
     // bassShelf beside bassAllPass: w = x - p s;  t = q w + s;  y = g t (g = 1 for the all-pass).
-    __m128d shelf(__m128d x) {
-        __m128 wSingle;
-        const __m128d w = roundToSingle(_mm_sub_pd(x, _mm_mul_pd(p_, shS_)), wSingle);
+    Doubles shelf(Doubles x) {
+        const Singles wSingle = L::narrow(L::sub(x, L::mul(p_, shS_)));
+        const Doubles w = L::widen(wSingle);
         // g t is a product of two singles, exact in double, so rounding it once is what
         // a single-precision multiply gives.
-        const __m128 t = _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(q_, w), shS_));
-        shS_ = _mm_cvtps_pd(_mm_add_ps(wSingle, guard_));
-        return _mm_cvtps_pd(_mm_mul_ps(gSingle_, t));
+        const Singles t = L::narrow(L::add(L::mul(q_, w), shS_));
+        shS_ = L::widen(L::addSingles(wSingle, guard_));
+        return L::widen(L::mulSingles(gSingle_, t));
     }
 
 private:
-    const __m128d a1_, a2_, b0_, b1_, b2_;
-    const __m128d spA1_, spB0_, spNegB1_;
-    const __m128d p_, q_;
-    const __m128 gSingle_;
-    const __m128 guard_ = _mm_set1_ps(static_cast<float>(kStateGuard));
-    const __m128d k_ = _mm_set1_pd(static_cast<double>(kSumDifferenceScale));
-    const __m128d negateDif_ = _mm_set_pd(-0.0, 0.0);  // flips the sign of the difference lane
-    const __m128d difLaneOnly_ = _mm_castsi128_pd(_mm_set_epi32(-1, -1, 0, 0));
+    // Rounds both lanes to single precision and back: what storing to a float does.
+    static Doubles roundToSingle(Doubles x) { return L::widen(L::narrow(x)); }
+
+    const Doubles a1_, a2_, b0_, b1_, b2_;
+    const Doubles spA1_, spB0_, spNegB1_;
+    const Doubles p_, q_;
+    const Singles gSingle_;
+    const Singles guard_ = L::splatSingles(static_cast<float>(kStateGuard));
+    const Doubles k_ = L::splat(static_cast<double>(kSumDifferenceScale));
     // States as doubles; each holds a single-precision value.
-    __m128d vlfS1_, vlfS2_, spS_, shS_;
+    Doubles vlfS1_, vlfS2_, spS_, shS_;
 };
 
-// processStereoBlock, with the switches read through `Reading`.
-template <SwitchReading Reading>
+// processStereoBlock, with the switches read through `Reading` and the lanes carried
+// in `Lanes`.
+template <SwitchReading Reading, DoubleLanes Lanes = NativeLanes>
 #if defined(__i386__)
 // 32-bit callers (Windows hosts among them) may leave the stack 4-byte aligned;
 // spilled SSE registers need 16.
@@ -162,11 +150,12 @@ __attribute__((force_align_arg_pointer))
 void processStereoBlockWith(StereoSections& s, const float& enableDifVlf, const float& enableSumShelf,
                             const float* inLeft, const float* inRight, float* outLeft, float* outRight,
                             std::int32_t frames) {
-    Pipeline pipe(s);
+    using Doubles = typename Lanes::Doubles;
+    Pipeline<Lanes> pipe(s);
     // What waits between the stages: the last kSkew frames out of stage 1 and out of
     // stage 2 (newest first), each with the shelf switch it came in with.
-    __m128d afterVlf[kSkew] = {};
-    __m128d afterSpacing[kSkew] = {};
+    Doubles afterVlf[kSkew] = {};
+    Doubles afterSpacing[kSkew] = {};
     bool shelfAfterVlf[kSkew] = {};
     bool shelfAfterSpacing[kSkew] = {};
 
@@ -176,7 +165,7 @@ void processStereoBlockWith(StereoSections& s, const float& enableDifVlf, const 
     // every input before its frame's output is written.
     const auto step = [&](std::int32_t i, bool first, bool second, bool third) {
         if (third) {
-            const __m128d x =
+            const Doubles x =
                 shelfAfterSpacing[kSkew - 1] ? pipe.shelf(afterSpacing[kSkew - 1]) : afterSpacing[kSkew - 1];
             pipe.output(x, outLeft + i - 2 * kSkew, outRight + i - 2 * kSkew);
         }
@@ -195,7 +184,7 @@ void processStereoBlockWith(StereoSections& s, const float& enableDifVlf, const 
         if (first) {
             const bool vlfOn = isSwitchOn(Reading::read(enableDifVlf, i));
             shelfAfterVlf[0] = isSwitchOn(Reading::read(enableSumShelf, i));
-            const __m128d x = pipe.input(inLeft + i, inRight + i);
+            const Doubles x = pipe.input(inLeft + i, inRight + i);
             afterVlf[0] = vlfOn ? pipe.vlf(x) : x;
         }
     };
@@ -222,7 +211,7 @@ void processStereoBlockWith(StereoSections& s, const float& enableDifVlf, const 
                 (std::bit_cast<std::uint32_t>(Reading::read(enableSumShelf, at)) ^ shelfBits)) {
                 return;
             }
-            const __m128d done = kShelfOn ? pipe.shelf(afterSpacing[kSkew - 1]) : afterSpacing[kSkew - 1];
+            const Doubles done = kShelfOn ? pipe.shelf(afterSpacing[kSkew - 1]) : afterSpacing[kSkew - 1];
             pipe.output(done, outLeft + at - 2 * kSkew, outRight + at - 2 * kSkew);
             for (std::int32_t n = kSkew - 1; n > 0; --n) {
                 afterSpacing[n] = afterSpacing[n - 1];
@@ -231,7 +220,7 @@ void processStereoBlockWith(StereoSections& s, const float& enableDifVlf, const 
             for (std::int32_t n = kSkew - 1; n > 0; --n) {
                 afterVlf[n] = afterVlf[n - 1];
             }
-            const __m128d x = pipe.input(inLeft + at, inRight + at);
+            const Doubles x = pipe.input(inLeft + at, inRight + at);
             afterVlf[0] = kVlfOn ? pipe.vlf(x) : x;
         }
     };

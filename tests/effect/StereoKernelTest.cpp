@@ -1,7 +1,9 @@
 // The fast block kernel against the section types it stands in for: the signal
 // path written frame by frame with each section's own processSample, over random
 // designs, random and awkward samples, every switch setting and switches that move
-// within a block. Outputs and states must agree to the bit.
+// within a block. Outputs and states must agree to the bit. Each check runs on the
+// plug-in's kernel and on the kernel built over the portable lanes, which the
+// plug-in uses on processors without vector doubles.
 #include "StereoKernel.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "SeededNoise.h"
+#include "StereoPipeline.h"
 
 namespace {
 
@@ -72,9 +75,33 @@ float awkwardSample(SeededNoise& random) {
 
 bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+using BlockKernel = void (*)(StereoSections&, const float&, const float&, const float*, const float*, float*, float*,
+                             std::int32_t);
+
+struct KernelBuild {
+    const char* name;
+    BlockKernel process;
+};
+
+class StereoKernel : public ::testing::TestWithParam<KernelBuild> {
+protected:
+    // The kernel under test.
+    static void runKernel(StereoSections& s, const float& enableDifVlf, const float& enableSumShelf,
+                          const float* inLeft, const float* inRight, float* outLeft, float* outRight,
+                          std::int32_t frames) {
+        GetParam().process(s, enableDifVlf, enableSumShelf, inLeft, inRight, outLeft, outRight, frames);
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Lanes, StereoKernel,
+                         ::testing::Values(KernelBuild{"Native", ::processStereoBlock},
+                                           KernelBuild{"Portable",
+                                                       processStereoBlockWith<RelaxedReading, PortableLanes>}),
+                         [](const ::testing::TestParamInfo<KernelBuild>& build) { return build.param.name; });
+
 }  // namespace
 
-TEST(StereoKernel, MatchesTheSectionsToTheBitForEverySwitchSetting) {
+TEST_P(StereoKernel, MatchesTheSectionsToTheBitForEverySwitchSetting) {
     SeededNoise random(77u);
     for (int trial = 0; trial < 200; ++trial) {
         const int frames = 1 + static_cast<int>(random.next() % 700);
@@ -91,8 +118,8 @@ TEST(StereoKernel, MatchesTheSectionsToTheBitForEverySwitchSetting) {
         const float shelfSwitch = (setting & 2) != 0 ? 1.0f : 0.0f;
         std::vector<float> kernelLeft(left.size()), kernelRight(left.size());
         std::vector<float> referenceLeft(left.size()), referenceRight(left.size());
-        processStereoBlock(kernel, vlfSwitch, shelfSwitch, left.data(), right.data(), kernelLeft.data(),
-                           kernelRight.data(), frames);
+        runKernel(kernel, vlfSwitch, shelfSwitch, left.data(), right.data(), kernelLeft.data(), kernelRight.data(),
+                  frames);
         referencePath(reference, std::vector<float>(left.size(), vlfSwitch),
                       std::vector<float>(left.size(), shelfSwitch), left.data(), right.data(), referenceLeft.data(),
                       referenceRight.data(), frames);
@@ -110,7 +137,7 @@ TEST(StereoKernel, MatchesTheSectionsToTheBitForEverySwitchSetting) {
     }
 }
 
-TEST(StereoKernel, SwitchedOutSectionsKeepTheirStatesAcrossSwitchChanges) {
+TEST_P(StereoKernel, SwitchedOutSectionsKeepTheirStatesAcrossSwitchChanges) {
     // Switches that go on and off (here at block boundaries, as the kernel sees a
     // host's change): a section switched out keeps its state frozen until it runs
     // again, and the pipeline's frames in flight carry the switch they came in with.
@@ -132,9 +159,9 @@ TEST(StereoKernel, SwitchedOutSectionsKeepTheirStatesAcrossSwitchChanges) {
                shelf[static_cast<std::size_t>(end)] == shelf[static_cast<std::size_t>(start)]) {
             ++end;
         }
-        processStereoBlock(kernel, vlf[static_cast<std::size_t>(start)], shelf[static_cast<std::size_t>(start)],
-                           left.data() + start, right.data() + start, kernelLeft.data() + start,
-                           kernelRight.data() + start, end - start);
+        runKernel(kernel, vlf[static_cast<std::size_t>(start)], shelf[static_cast<std::size_t>(start)],
+                  left.data() + start, right.data() + start, kernelLeft.data() + start, kernelRight.data() + start,
+                  end - start);
         start = end;
     }
     referencePath(reference, vlf, shelf, left.data(), right.data(), referenceLeft.data(), referenceRight.data(),
@@ -143,7 +170,7 @@ TEST(StereoKernel, SwitchedOutSectionsKeepTheirStatesAcrossSwitchChanges) {
     EXPECT_EQ(kernelRight, referenceRight);
 }
 
-TEST(StereoKernel, InPlaceEqualsSeparateArrays) {
+TEST_P(StereoKernel, InPlaceEqualsSeparateArrays) {
     SeededNoise random(9u);
     const StereoSections design = randomDesign(random);
     std::vector<float> left(999), right(999);
@@ -154,8 +181,8 @@ TEST(StereoKernel, InPlaceEqualsSeparateArrays) {
     StereoSections separate = design;
     StereoSections inPlace = design;
     std::vector<float> outLeft(left.size()), outRight(left.size());
-    processStereoBlock(separate, 1.0f, 1.0f, left.data(), right.data(), outLeft.data(), outRight.data(), 999);
-    processStereoBlock(inPlace, 1.0f, 1.0f, left.data(), right.data(), left.data(), right.data(), 999);
+    runKernel(separate, 1.0f, 1.0f, left.data(), right.data(), outLeft.data(), outRight.data(), 999);
+    runKernel(inPlace, 1.0f, 1.0f, left.data(), right.data(), left.data(), right.data(), 999);
     EXPECT_EQ(left, outLeft);
     EXPECT_EQ(right, outRight);
 }

@@ -22,8 +22,23 @@
 
 namespace {
 
-constexpr void (*kScriptedKernel)(StereoSections&, const float&, const float&, const float*, const float*, float*,
-                                  float*, std::int32_t) = processStereoBlockWith<ScriptedReading>;
+using ScriptedKernel = void (*)(StereoSections&, const float&, const float&, const float*, const float*, float*, float*,
+                                std::int32_t);
+
+// The kernel with scripted switches, in the processor's own lanes and in the portable
+// ones, which the plug-in uses on processors without vector doubles.
+struct KernelBuild {
+    const char* name;
+    ScriptedKernel kernel;
+};
+
+class SwitchFlip : public ::testing::TestWithParam<KernelBuild> {};
+
+INSTANTIATE_TEST_SUITE_P(Lanes, SwitchFlip,
+                         ::testing::Values(KernelBuild{"Native", processStereoBlockWith<ScriptedReading>},
+                                           KernelBuild{"Portable",
+                                                       processStereoBlockWith<ScriptedReading, PortableLanes>}),
+                         [](const ::testing::TestParamInfo<KernelBuild>& build) { return build.param.name; });
 
 // The raw value of each switch for every frame of a block.
 struct SwitchTrack {
@@ -140,11 +155,11 @@ struct KernelRun {
     ScriptedSwitch sumShelf;
 };
 
-KernelRun runScripted(const StereoSections& design, ScriptedSwitch difVlf, ScriptedSwitch sumShelf,
-                      const StereoBlock& in) {
+KernelRun runScripted(ScriptedKernel kernel, const StereoSections& design, ScriptedSwitch difVlf,
+                      ScriptedSwitch sumShelf, const StereoBlock& in) {
     KernelRun run{StereoBlock(in.frames()), design, difVlf, sumShelf};
-    kScriptedKernel(run.sections, run.difVlf.handle, run.sumShelf.handle, in.left.data(), in.right.data(),
-                    run.out.left.data(), run.out.right.data(), static_cast<std::int32_t>(in.frames()));
+    kernel(run.sections, run.difVlf.handle, run.sumShelf.handle, in.left.data(), in.right.data(), run.out.left.data(),
+           run.out.right.data(), static_cast<std::int32_t>(in.frames()));
     return run;
 }
 
@@ -160,13 +175,13 @@ SectionRun runSections(const StereoSections& design, const SwitchTrack& track, c
 }
 
 // One switch moved at `frame` (block-relative) while the other holds `other`.
-void checkOneMove(const StereoSections& design, const StereoBlock& in, bool movingVlf, const Move& move, float other,
-                  std::int32_t frame) {
+void checkOneMove(ScriptedKernel scriptedKernel, const StereoSections& design, const StereoBlock& in, bool movingVlf,
+                  const Move& move, float other, std::int32_t frame) {
     const std::size_t frames = in.frames();
     const ScriptedSwitch moving = ScriptedSwitch::movingAtFrame(move.before, move.after, frame);
     const ScriptedSwitch holding = ScriptedSwitch::steady(other);
-    const KernelRun kernel =
-        movingVlf ? runScripted(design, moving, holding, in) : runScripted(design, holding, moving, in);
+    const KernelRun kernel = movingVlf ? runScripted(scriptedKernel, design, moving, holding, in)
+                                       : runScripted(scriptedKernel, design, holding, moving, in);
     const std::vector<float> moved = movedAt(frames, move.before, move.after, frame);
     const std::vector<float> held(frames, other);
     const SectionRun sections =
@@ -185,7 +200,7 @@ void checkOneMove(const StereoSections& design, const StereoBlock& in, bool movi
 
 }  // namespace
 
-TEST(SwitchFlip, KernelFollowsAMoveAtEveryFrameOfAShortBlock) {
+TEST_P(SwitchFlip, KernelFollowsAMoveAtEveryFrameOfAShortBlock) {
     SeededNoise random(1913u);
     constexpr std::size_t kFrames = 19;
     for (int designIndex = 0; designIndex < 6; ++designIndex) {
@@ -195,7 +210,7 @@ TEST(SwitchFlip, KernelFollowsAMoveAtEveryFrameOfAShortBlock) {
                 for (const Move& move : kMoves) {
                     for (std::int32_t frame = 0; frame <= static_cast<std::int32_t>(kFrames); ++frame) {
                         const StereoBlock in = noise(random, kFrames);
-                        checkOneMove(design, in, movingVlf, move, other, frame);
+                        checkOneMove(GetParam().kernel, design, in, movingVlf, move, other, frame);
                         if (HasFatalFailure()) {
                             return;
                         }
@@ -206,7 +221,7 @@ TEST(SwitchFlip, KernelFollowsAMoveAtEveryFrameOfAShortBlock) {
     }
 }
 
-TEST(SwitchFlip, KernelFollowsMovesInsideLongBlocks) {
+TEST_P(SwitchFlip, KernelFollowsMovesInsideLongBlocks) {
     // Frames around the kernel's start-up and wind-down and around the steady runs it
     // settles into, and random ones; each switch on its own and both moving in one block.
     SeededNoise random(4027u);
@@ -225,7 +240,7 @@ TEST(SwitchFlip, KernelFollowsMovesInsideLongBlocks) {
             const StereoBlock in = noise(random, kFrames);
             const Move& move = kMoves[random.next() % std::size(kMoves)];
             const float other = random.next() % 2 == 0 ? 0.0f : 1.0f;
-            checkOneMove(design, in, frame % 2 == 0, move, other, frame);
+            checkOneMove(GetParam().kernel, design, in, frame % 2 == 0, move, other, frame);
             if (HasFatalFailure()) {
                 return;
             }
@@ -239,9 +254,9 @@ TEST(SwitchFlip, KernelFollowsMovesInsideLongBlocks) {
             const auto shelfFrame = trial % 2 == 0
                                         ? static_cast<std::int32_t>(random.next() % kFrames)
                                         : std::max(0, vlfFrame - 7 + static_cast<std::int32_t>(random.next() % 15));
-            const KernelRun kernel =
-                runScripted(design, ScriptedSwitch::movingAtFrame(vlfMove.before, vlfMove.after, vlfFrame),
-                            ScriptedSwitch::movingAtFrame(shelfMove.before, shelfMove.after, shelfFrame), in);
+            const KernelRun kernel = runScripted(
+                GetParam().kernel, design, ScriptedSwitch::movingAtFrame(vlfMove.before, vlfMove.after, vlfFrame),
+                ScriptedSwitch::movingAtFrame(shelfMove.before, shelfMove.after, shelfFrame), in);
             const SectionRun sections = runSections(design,
                                                     {movedAt(kFrames, vlfMove.before, vlfMove.after, vlfFrame),
                                                      movedAt(kFrames, shelfMove.before, shelfMove.after, shelfFrame)},
@@ -254,7 +269,7 @@ TEST(SwitchFlip, KernelFollowsMovesInsideLongBlocks) {
     }
 }
 
-TEST(SwitchFlip, AStoreBetweenAnyTwoReadsTakesEffectFromTheFrameThatFirstSeesIt) {
+TEST_P(SwitchFlip, AStoreBetweenAnyTwoReadsTakesEffectFromTheFrameThatFirstSeesIt) {
     // A host's store may land between any two of the kernel's reads, several of which
     // can concern one frame. Whichever read sees it first, its frame and every later one
     // must run with the new value, and every earlier frame with the old.
@@ -269,8 +284,8 @@ TEST(SwitchFlip, AStoreBetweenAnyTwoReadsTakesEffectFromTheFrameThatFirstSeesIt)
                     const StereoBlock in = noise(random, kFrames);
                     const ScriptedSwitch moving = ScriptedSwitch::movingAtQuestion(move.before, move.after, question);
                     const ScriptedSwitch holding = ScriptedSwitch::steady(other);
-                    const KernelRun kernel =
-                        movingVlf ? runScripted(design, moving, holding, in) : runScripted(design, holding, moving, in);
+                    const KernelRun kernel = movingVlf ? runScripted(GetParam().kernel, design, moving, holding, in)
+                                                       : runScripted(GetParam().kernel, design, holding, moving, in);
                     const ScriptedSwitch& asked = movingVlf ? kernel.difVlf : kernel.sumShelf;
                     if (asked.firstFrameAfter < 0) {
                         ASSERT_GE(question, static_cast<std::int64_t>(kFrames)) << "fewer reads than frames";
@@ -291,7 +306,7 @@ TEST(SwitchFlip, AStoreBetweenAnyTwoReadsTakesEffectFromTheFrameThatFirstSeesIt)
     }
 }
 
-TEST(SwitchFlip, ProcessReplacingFollowsAMoveAtEveryFrameOfABlock) {
+TEST_P(SwitchFlip, ProcessReplacingFollowsAMoveAtEveryFrameOfABlock) {
     // processReplacing's block (coefficients taken, the kernel run on copies, states
     // kept) with the switches scripted, over runs of blocks, against the effect's own
     // sections run frame by frame.
@@ -322,7 +337,7 @@ TEST(SwitchFlip, ProcessReplacingFollowsAMoveAtEveryFrameOfABlock) {
                 StereoBlock out(frames);
                 float* inputs[2] = {in.left.data(), in.right.data()};
                 float* outputs[2] = {out.left.data(), out.right.data()};
-                effect.processWith(kScriptedKernel, movingVlf ? moving.handle : holding.handle,
+                effect.processWith(GetParam().kernel, movingVlf ? moving.handle : holding.handle,
                                    movingVlf ? holding.handle : moving.handle, inputs, outputs,
                                    static_cast<VstInt32>(frames));
 
