@@ -9,13 +9,20 @@
 //   BREVANDER_CROSS_EMULATOR  qemu-aarch64 or qemu-arm
 //   BREVANDER_CROSS_SYSROOT   the root the ARM lv2apply and its libraries are in
 //   BREVANDER_CROSS_WORK_DIR  where the WAV files go
+//   BREVANDER_CROSS_STAGE_DIR (32-bit builds) a folder on tmpfs to copy the bundle
+//                             into: ext4 numbers directory entries with 64-bit
+//                             cookies, which qemu-user passes on unchanged and a
+//                             32-bit lilv's readdir rejects (EOVERFLOW), so the
+//                             host would find no plug-in in the build tree
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -71,6 +78,28 @@ StereoSignal render(const std::string& lv2Path, const Lv2ApplyLauncher& launcher
     return wav.signal;
 }
 
+// A copy of the bundle under a folder of its own, removed at the end.
+class StagedBundle {
+public:
+    StagedBundle(const std::string& lv2Path, const std::filesystem::path& stageDir, const std::string& name)
+        : path_(stageDir / ("brevander-lv2-" + name + "-" + std::to_string(::getpid()))) {
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+        std::filesystem::copy(std::filesystem::path(lv2Path) / "Brevander.lv2", path_ / "Brevander.lv2",
+                              std::filesystem::copy_options::recursive);
+    }
+    StagedBundle(const StagedBundle&) = delete;
+    StagedBundle& operator=(const StagedBundle&) = delete;
+    ~StagedBundle() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    std::string lv2Path() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
 class CrossBundleInLv2Apply : public testing::TestWithParam<std::size_t> {};
 
 TEST_P(CrossBundleInLv2Apply, MatchesThisMachinesBundleBitForBit) {
@@ -86,13 +115,18 @@ TEST_P(CrossBundleInLv2Apply, MatchesThisMachinesBundleBitForBit) {
 
     std::filesystem::create_directories(work);
     const std::string stem = build + "-" + c.name;
+    std::optional<StagedBundle> staged;
+    if (const char* stageDir = std::getenv("BREVANDER_CROSS_STAGE_DIR")) {
+        staged.emplace(crossLv2Path, stageDir, stem);
+    }
     const std::filesystem::path in = work / (stem + "-in.wav");
     const StereoSignal input = makeTestSignal(c.rateHz);
     writeFloatWav(in.string(), input, c.rateHz);
 
     const StereoSignal native = render(BREVANDER_LV2_PATH, {"lv2apply"}, input, c, in, work / (stem + "-native.wav"));
-    const StereoSignal cross = render(crossLv2Path, {emulator, "-L", sysroot, sysroot + "/usr/bin/lv2apply"}, input, c,
-                                      in, work / (stem + "-" + build + ".wav"));
+    const StereoSignal cross =
+        render(staged ? staged->lv2Path() : crossLv2Path, {emulator, "-L", sysroot, sysroot + "/usr/bin/lv2apply"},
+               input, c, in, work / (stem + "-" + build + ".wav"));
     std::filesystem::remove(in);
 
     ASSERT_EQ(cross.frames(), native.frames());
