@@ -43,6 +43,10 @@ $(addprefix build-,$(PLATFORMS) $(CHECKS) bench): build-%:
 $(addprefix test-,$(PLATFORMS) $(CHECKS)): test-%: build-%
 	ctest --preset $*
 
+# The ARM builds' LV2 bundles are compared with the Linux x86-64 build's, by a
+# program that build makes.
+test-linux-arm64 test-linux-armhf: build-linux
+
 # The figures of BENCHMARKS.md; never part of the tests.
 bench: build-linux build-bench
 	bench/run-benchmarks.sh

@@ -21,8 +21,12 @@ std::string exactText(float value) {
 }  // namespace
 
 void runLv2Apply(const std::string& lv2Path, const std::string& uri, const std::string& in, const std::string& out,
-                 const Lv2Controls& controls) {
-    std::vector<std::string> arguments = {"lv2apply", "-i", in, "-o", out};
+                 const Lv2Controls& controls, const Lv2ApplyLauncher& launcher) {
+    if (launcher.empty()) {
+        throw std::invalid_argument("no command to start lv2apply with");
+    }
+    std::vector<std::string> arguments = launcher;
+    arguments.insert(arguments.end(), {"-i", in, "-o", out});
     for (const auto& [symbol, value] : controls) {
         arguments.insert(arguments.end(), {"-c", symbol, exactText(value)});
     }
@@ -49,9 +53,9 @@ void runLv2Apply(const std::string& lv2Path, const std::string& uri, const std::
     envp.push_back(nullptr);
 
     pid_t child = 0;
-    const int spawned = posix_spawnp(&child, "lv2apply", nullptr, nullptr, argv.data(), envp.data());
+    const int spawned = posix_spawnp(&child, arguments[0].c_str(), nullptr, nullptr, argv.data(), envp.data());
     if (spawned != 0) {
-        throw std::runtime_error(std::string("can't start lv2apply: ") + std::strerror(spawned));
+        throw std::runtime_error("can't start " + arguments[0] + ": " + std::strerror(spawned));
     }
     int status = 0;
     if (waitpid(child, &status, 0) != child) {
