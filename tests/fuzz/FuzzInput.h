@@ -2,6 +2,7 @@
 // stopping the run when an invariant is broken.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -39,3 +40,21 @@ private:
     std::fprintf(stderr, "invariant violated: %s\n", what);
     std::abort();
 }
+
+// A sample of one of four kinds, chosen by `source`: silence, any bits at all (NaN,
+// infinity, subnormals, 3e38), small values, or values up to about 1e6.
+inline float sampleFrom(ByteReader& in, int source) {
+    switch (source) {
+        case 0:
+            return 0.0f;
+        case 1:
+            return in.f32();
+        case 2:
+            return static_cast<float>(static_cast<std::int8_t>(in.u8())) / 64.0f;
+        default:
+            return static_cast<float>(static_cast<std::int16_t>(in.u16())) * 30.0f;
+    }
+}
+
+// Input for which the output must stay finite: finite and within 120 dB of full scale.
+inline bool inRange(float x) { return std::isfinite(x) && std::fabs(x) <= 1e6f; }

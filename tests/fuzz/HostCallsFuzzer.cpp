@@ -104,21 +104,6 @@ void dispatch(AEffect* e, ByteReader& in) {
     e->dispatcher(e, opcode, index, value, ptr, opt);
 }
 
-float sampleFrom(ByteReader& in, int source) {
-    switch (source) {
-        case 0:
-            return 0.0f;
-        case 1:
-            return in.f32();  // anything: NaN, infinity, subnormals, 3e38
-        case 2:
-            return static_cast<float>(static_cast<std::int8_t>(in.u8())) / 64.0f;
-        default:
-            return static_cast<float>(static_cast<std::int16_t>(in.u16())) * 30.0f;  // up to about 1e6
-    }
-}
-
-bool inRange(float x) { return std::isfinite(x) && std::fabs(x) <= 1e6f; }
-
 void processReplacing(AEffect* e, ByteReader& in) {
     const int frames = static_cast<int>(in.u16() % 1100) - 50;
     const std::uint8_t mode = in.u8();

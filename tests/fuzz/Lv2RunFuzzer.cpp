@@ -78,21 +78,6 @@ float controlFrom(ByteReader& in, std::uint32_t control) {
     }
 }
 
-float sampleFrom(ByteReader& in, int source) {
-    switch (source) {
-        case 0:
-            return 0.0f;
-        case 1:
-            return in.f32();  // anything: NaN, infinity, subnormals, 3e38
-        case 2:
-            return static_cast<float>(static_cast<std::int8_t>(in.u8())) / 64.0f;
-        default:
-            return static_cast<float>(static_cast<std::int16_t>(in.u16())) * 30.0f;  // up to about 1e6
-    }
-}
-
-bool inRange(float x) { return std::isfinite(x) && std::fabs(x) <= 1e6f; }
-
 // One instance as a host holds it: its handle, whether it is active, and two banks
 // of control values, the ports pointing at one of them.
 struct Instance {
