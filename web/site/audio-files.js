@@ -2,6 +2,12 @@
 // WAV. A browser decodes audio only at its context's rate, so the file's rate is
 // read from its header first (WAV, RF64, AIFF, FLAC, Ogg Vorbis/Opus/FLAC, MP3),
 // and the file decoded in a context of that rate.
+//
+// A plain WAV of integer or float samples is read here instead, to the bit as the
+// brevander tool reads it: an integer n of b bits becomes n / 2^(b-1) (unsigned
+// 8-bit centred first), rounded to single precision. The browser's decoder maps
+// positive integers by 2^(b-1) - 1 instead, which a render would carry into its
+// output.
 
 // Larger files are refused before they are read: decoding takes several copies.
 export const MAX_FILE_BYTES = 1024 * 1024 * 1024;
@@ -82,6 +88,59 @@ function mp3Format(bytes) {
   return null;
 }
 
+// The samples of a plain WAV (PCM of 8 to 32 bits, or float of 32 or 64 bits;
+// WAVE_FORMAT_EXTENSIBLE too) as {channels, rateHz, data: [Float32Array...]}; null
+// for any other file, which the browser then decodes.
+export function readPlainWav(buffer) {
+  const bytes = new Uint8Array(buffer);
+  const view = new DataView(buffer);
+  if (bytes.length < 12 || ascii(bytes, 0, 4) !== 'RIFF' || ascii(bytes, 8, 4) !== 'WAVE') return null;
+  let format = null;
+  let data = null;
+  for (let at = 12; at + 8 <= bytes.length; ) {
+    const id = ascii(bytes, at, 4);
+    const size = view.getUint32(at + 4, true);
+    if (id === 'fmt ' && size >= 16) {
+      let tag = view.getUint16(at + 8, true);
+      if (tag === 0xfffe && size >= 40) tag = view.getUint16(at + 32, true);
+      format = { tag, channels: view.getUint16(at + 10, true), rateHz: view.getUint32(at + 12, true), bits: view.getUint16(at + 22, true) };
+    } else if (id === 'data') {
+      // A header that promises more than the file holds: as far as it goes.
+      data = { at: at + 8, size: Math.min(size, bytes.length - at - 8) };
+      break;
+    }
+    at += 8 + size + (size & 1);
+  }
+  if (!format || !data || format.channels < 1) return null;
+  const { tag, channels, rateHz, bits } = format;
+  const width = bits / 8;
+  const integer = tag === 1 && [8, 16, 24, 32].includes(bits);
+  const float = tag === 3 && (bits === 32 || bits === 64);
+  if (!integer && !float) return null;
+  const frames = Math.floor(data.size / (width * channels));
+  if (channels > 2) return { channels, rateHz, data: [] };
+  const out = Array.from({ length: channels }, () => new Float32Array(frames));
+  const scale = 2 ** (bits - 1);
+  for (let f = 0, at = data.at; f < frames; ++f) {
+    for (let c = 0; c < channels; ++c, at += width) {
+      let x;
+      if (float) {
+        x = bits === 32 ? view.getFloat32(at, true) : view.getFloat64(at, true);
+      } else if (bits === 8) {
+        x = (bytes[at] - 128) / scale;
+      } else if (bits === 16) {
+        x = view.getInt16(at, true) / scale;
+      } else if (bits === 24) {
+        x = ((bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16)) << 8 >> 8) / scale;
+      } else {
+        x = Math.fround(view.getInt32(at, true)) / scale;
+      }
+      out[c][f] = x;
+    }
+  }
+  return { channels, rateHz, data: out };
+}
+
 // {channels, rateHz} from the header, or null for a format not known here.
 export function sniffFormat(buffer) {
   const bytes = new Uint8Array(buffer);
@@ -113,6 +172,18 @@ export async function decodeRecording(file, fallbackRateHz) {
     throw new AudioFileError(`${file.name} has ${format.channels} channels; Brevander takes mono or stereo recordings.`);
   }
   const rateHz = format && format.rateHz > 0 ? format.rateHz : fallbackRateHz;
+  const plain = readPlainWav(bytes);
+  if (plain) {
+    if (plain.data[0].length === 0) throw new AudioFileError(`${file.name} holds no audio.`);
+    let buffer;
+    try {
+      buffer = new AudioBuffer({ numberOfChannels: plain.channels, length: plain.data[0].length, sampleRate: rateHz });
+    } catch {
+      throw new AudioFileError(`${file.name} is at ${rateHz} Hz, a sample rate this browser cannot work at (it takes 3000 to 768000 Hz in most browsers).`);
+    }
+    plain.data.forEach((samples, c) => buffer.copyToChannel(samples, c));
+    return { buffer, rateHz, rateKnown: true };
+  }
   let context;
   try {
     context = new OfflineAudioContext(1, 1, rateHz);

@@ -115,9 +115,10 @@ function shellQuoted(text) {
   return /^[\w.,/+:=@%-]+$/.test(text) ? text : `'${text.replaceAll("'", "'\\''")}'`;
 }
 
-// The tool's command line that renders the same bits.
+// The tool's command line that renders the same bits: as float, as the page
+// writes, whatever the input's sample type.
 export function commandLine(inputName, outputName, setting) {
-  const words = ['brevander', 'render', shellQuoted(inputName), shellQuoted(outputName)];
+  const words = ['brevander', 'render', shellQuoted(inputName), shellQuoted(outputName), '--format', 'wav:float'];
   setting.forEach((value, i) => {
     if (value === null) return;
     const p = PARAMETERS[i];
