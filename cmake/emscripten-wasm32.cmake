@@ -9,3 +9,6 @@ else()
   set(BREVANDER_EMSCRIPTEN_ROOT /usr/share/emscripten)
 endif()
 include(${BREVANDER_EMSCRIPTEN_ROOT}/cmake/Modules/Platform/Emscripten.cmake)
+# WebAssembly's 128-bit SIMD, which every current browser runs, gives the kernel
+# its two-lane f64x2 type (WasmSimdLanes.h).
+set(CMAKE_CXX_FLAGS_INIT -msimd128)

@@ -65,18 +65,23 @@ class BrevanderProcessor extends AudioWorkletProcessor {
     // A mono input is a centred source: both channels carry it.
     const inRight = input.length > 1 ? input[1] : inLeft;
     const wet = this.effect;
+    // Views of the quantum's part of the module's buffers, made once per instance
+    // and length: the audio thread should make no garbage.
+    if (!this.views || this.views.effect !== wet || this.views.frames !== frames) {
+      this.views = { effect: wet, frames, left: wet.left.subarray(0, frames), right: wet.right.subarray(0, frames) };
+    }
     if (inLeft) {
       wet.left.set(inLeft);
       wet.right.set(inRight);
     } else {
-      wet.left.fill(0, 0, frames);
-      wet.right.fill(0, 0, frames);
+      this.views.left.fill(0);
+      this.views.right.fill(0);
     }
     this.wasm.brevander_process(wet.handle, frames);
     const fading = this.fadeFrames > 0;
     if (!fading && this.processed) {
-      outLeft.set(wet.left.subarray(0, frames));
-      outRight.set(wet.right.subarray(0, frames));
+      outLeft.set(this.views.left);
+      outRight.set(this.views.right);
     } else if (!fading) {
       if (inLeft) {
         outLeft.set(inLeft);
