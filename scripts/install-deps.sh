@@ -17,7 +17,7 @@ declare -A groups=(
   [arm]="g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user"
   [fuzz]="clang libclang-rt-14-dev"
   [bench]="ffmpeg bc"
-  [web]="emscripten nodejs npm chromium chromium-driver python3-selenium"
+  [web]="emscripten nodejs chromium chromium-driver python3-selenium"
 )
 
 packages=()
@@ -26,6 +26,12 @@ for group in "${@:-core}"; do
   read -r -a listed <<<"${groups[$group]}"
   packages+=("${listed[@]}")
 done
+
+# Debian's nodejs needs Debian's npm beside it; some other builds of nodejs bring
+# their own npm, which Debian's package would conflict with.
+if [[ " ${packages[*]} " == *" nodejs "* ]] && ! command -v npm >/dev/null; then
+  packages+=(npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
