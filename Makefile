@@ -55,9 +55,10 @@ test-linux-arm64 test-linux-armhf: build-linux
 # The web page's renders are compared with the golden cases and the tool's renders.
 test-web: build-linux
 
-# Builds the page into build/web/site and serves it on this machine only.
+# Builds the page into build/web/site and serves it on this machine only (with the
+# demo scene when the Linux build's tool is there).
 web: build-web
-	@scripts/serve-web.sh build/web/site
+	@scripts/serve-web.sh build/web/site build/linux/brevander
 
 # The figures of BENCHMARKS.md; never part of the tests.
 bench: build-linux build-bench

@@ -42,6 +42,8 @@ web="Brevander-$version-web"
 mkdir -p "dist/web" "dist/staging/$web"
 cp -R build/web/site/. "dist/web/"
 cp -R build/web/site/. "dist/staging/$web/"
+# make web's demo scene is not part of the site that ships.
+rm -f "dist/web/demo-scene.wav" "dist/staging/$web/demo-scene.wav"
 sed 's/$/\r/' packaging/web.txt >"dist/staging/$web/README.txt"
 (cd dist/staging && cmake -E tar cf "../$web.zip" --format=zip "$web")
 rm -rf dist/staging

@@ -377,6 +377,10 @@ function wireEvents() {
     }
   });
   $('render').addEventListener('click', render);
+  $('demo-scene').addEventListener('click', async () => {
+    const response = await fetch('demo-scene.wav');
+    openFile(new File([await response.blob()], 'demo-scene.wav'));
+  });
   window.addEventListener('hashchange', () => {
     loadSettingFromAddress();
     state.setting.forEach((_, index) => changeValue(index, state.setting[index]));
@@ -401,6 +405,9 @@ async function start() {
   makePlotEffect(PLOT_RATE_HZ);
   showSetting();
   requestAnimationFrame(tick);
+  // make web serves the demo scene when the tool was there to synthesise it.
+  const scene = await fetch('demo-scene.wav', { method: 'HEAD' }).catch(() => null);
+  $('demo-scene').hidden = !(scene && scene.ok);
 }
 
 // For the tests: what the plot shows, the last render and the module's bytes.
