@@ -62,7 +62,7 @@ const [withWorklet, done] = arguments;
   const context = new OfflineAudioContext(2, input.length, input.sampleRate);
   const source = new AudioBufferSourceNode(context, { buffer: input });
   if (withWorklet) {
-    await context.audioWorklet.addModule('brevander-worklet.js');
+    await context.audioWorklet.addModule(window.brevanderPage.workletUrl());
     const node = new AudioWorkletNode(context, 'brevander', {
       numberOfInputs: 1, numberOfOutputs: 1, outputChannelCount: [2],
       channelCount: 2, channelCountMode: 'explicit', channelInterpretation: 'speakers',

@@ -173,7 +173,7 @@ function formatTime(seconds) {
 async function makePlayer(recording) {
   // The context runs at the recording's rate, so the effect works at it too.
   const context = new AudioContext({ sampleRate: recording.rateHz });
-  await context.audioWorklet.addModule('brevander-worklet.js');
+  await context.audioWorklet.addModule(state.workletUrl);
   const node = new AudioWorkletNode(context, 'brevander', {
     numberOfInputs: 1, numberOfOutputs: 1, outputChannelCount: [2],
     channelCount: 2, channelCountMode: 'explicit', channelInterpretation: 'speakers',
@@ -300,7 +300,7 @@ async function render() {
   try {
     const frames = recording.stereo.length;
     const context = new OfflineAudioContext(2, frames, recording.rateHz);
-    await context.audioWorklet.addModule('brevander-worklet.js');
+    await context.audioWorklet.addModule(state.workletUrl);
     const node = new AudioWorkletNode(context, 'brevander', {
       numberOfInputs: 1, numberOfOutputs: 1, outputChannelCount: [2],
       channelCount: 2, channelCountMode: 'explicit', channelInterpretation: 'speakers',
@@ -340,6 +340,15 @@ async function render() {
 }
 
 // --- Start -----------------------------------------------------------------------
+
+// The worklet and the module wrapper it imports, joined into one script held in
+// memory, so that opening or rendering a file later needs no network.
+async function loadWorklet() {
+  const [core, worklet] = await Promise.all(
+    ['brevander-core.js', 'brevander-worklet.js'].map(async (url) => (await fetch(url)).text()));
+  const script = `${core.replace(/^export /gm, '')}\n${worklet.replace(/^import .*$/m, '')}`;
+  return URL.createObjectURL(new Blob([script], { type: 'text/javascript' }));
+}
 
 function wireEvents() {
   $('file-input').addEventListener('change', (event) => {
@@ -400,6 +409,7 @@ async function start() {
   wireEvents();
   const response = await fetch('brevander.wasm');
   state.wasmBytes = await response.arrayBuffer();
+  state.workletUrl = await loadWorklet();
   const { instance } = await WebAssembly.instantiate(state.wasmBytes, {});
   state.plotExports = instance.exports;
   makePlotEffect(PLOT_RATE_HZ);
@@ -416,4 +426,5 @@ window.brevanderPage = {
   plotData: () => state.plotData,
   lastRender: () => state.lastRender,
   wasmBytes: () => state.wasmBytes,
+  workletUrl: () => state.workletUrl,
 };

@@ -1,9 +1,10 @@
 """The page in headless Chromium (Debian's, through chromium-driver and Selenium),
 served from 127.0.0.1, in one browser session:
   - the page's worklet reproduces the golden render's cases at 44.1, 48 and 96 kHz;
-  - end to end: a mono WAV opened through the file input, two controls changed
-    from the keyboard, the render downloaded, and its samples compared with the
-    brevander tool's render through the command line the page shows;
+  - end to end, with the server refusing every request once the page is loaded:
+    a mono WAV opened through the file input, two controls changed from the
+    keyboard, the render downloaded, and its samples compared with the brevander
+    tool's render through the command line the page shows;
   - the plot's data follows a control;
   - files that are not usable recordings get their message, and the open
     recording stays usable.
@@ -38,6 +39,14 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
     extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map, ".js": "text/javascript"}
     test_files = {"/test/golden-cases.json": CASES_JSON, "/test/render.f32": GOLDEN}
+    # While set, every request fails, as with no network.
+    offline = False
+
+    def send_head(self):
+        if Handler.offline:
+            self.send_error(503, "offline")
+            return None
+        return super().send_head()
 
     def translate_path(self, path):
         return self.test_files.get(path.split("?")[0]) or super().translate_path(path)
@@ -129,6 +138,9 @@ class PageTest(unittest.TestCase):
     def test_2_render_equals_tool_and_plot_follows(self):
         source = os.path.join(self.work, "take one.wav")
         write_wav(source, 48000, 1, 16, 48000 * 3 + 77)
+        # Once loaded, the page needs no network to open, play or render.
+        Handler.offline = True
+        self.addCleanup(setattr, Handler, "offline", False)
         self.open_file(source, expect_in_info="mono")
         self.assertEqual(self.element("message").text, "")
 

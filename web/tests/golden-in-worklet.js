@@ -30,7 +30,7 @@ async function goldenInWorklet(casesUrl, goldenUrl, ratesHz) {
       input.copyToChannel(Float32Array.from(samples.left), 0, segments[i].startFrame);
       input.copyToChannel(Float32Array.from(samples.right), 1, segments[i].startFrame);
     });
-    await context.audioWorklet.addModule('brevander-worklet.js');
+    await context.audioWorklet.addModule(window.brevanderPage.workletUrl());
     const node = new AudioWorkletNode(context, 'brevander', {
       numberOfInputs: 1, numberOfOutputs: 1, outputChannelCount: [2],
       channelCount: 2, channelCountMode: 'explicit', channelInterpretation: 'speakers',
