@@ -42,7 +42,8 @@ function aiffFormat(bytes, view) {
   for (let at = 12; at + 8 <= bytes.length; ) {
     const size = view.getUint32(at + 4);
     if (ascii(bytes, at, 4) === 'COMM' && at + 26 <= bytes.length) {
-      return { channels: view.getUint16(at + 8), rateHz: Math.round(extended(view, at + 16)) };
+      const integer = ascii(bytes, 8, 4) === 'AIFF' || (at + 30 <= bytes.length && ['NONE', 'twos'].includes(ascii(bytes, at + 26, 4)));
+      return { channels: view.getUint16(at + 8), rateHz: Math.round(extended(view, at + 16)), integerBits: integer ? view.getUint16(at + 14) : 0 };
     }
     at += 8 + size + (size & 1);
   }
@@ -54,6 +55,7 @@ function flacStreamInfo(bytes, at) {
   return {
     rateHz: (bytes[at + 10] << 12) | (bytes[at + 11] << 4) | (bytes[at + 12] >> 4),
     channels: ((bytes[at + 12] >> 1) & 7) + 1,
+    integerBits: (((bytes[at + 12] & 1) << 4) | (bytes[at + 13] >> 4)) + 1,
   };
 }
 
@@ -203,7 +205,21 @@ export async function decodeRecording(file, fallbackRateHz) {
     throw new AudioFileError(`${file.name} has ${buffer.numberOfChannels} channels; Brevander takes mono or stereo recordings.`);
   }
   if (buffer.length === 0) throw new AudioFileError(`${file.name} holds no audio.`);
+  if (format && format.integerBits === 16) asToolReadsSixteenBits(buffer);
   return { buffer, rateHz, rateKnown: format !== null };
+}
+
+// The browser's decoder gives a positive 16-bit sample n as about n / 32767; the
+// tool reads every n as n / 32768. The integer is recovered and divided again.
+// (Its 24-bit samples already match.)
+function asToolReadsSixteenBits(buffer) {
+  for (let c = 0; c < buffer.numberOfChannels; ++c) {
+    const samples = buffer.getChannelData(c);
+    for (let i = 0; i < samples.length; ++i) {
+      const y = samples[i];
+      samples[i] = Math.round(y > 0 ? y * 32767 : y * 32768) / 32768;
+    }
+  }
 }
 
 // A stereo AudioBuffer of the recording, a mono one as a centred source.
