@@ -6,7 +6,10 @@
 // fetch and may not wait for a promise in its constructor) needs it.
 export function instantiateModule(bytes) {
   const module = new WebAssembly.Module(bytes);
-  return new WebAssembly.Instance(module, {}).exports;
+  const { exports } = new WebAssembly.Instance(module, {});
+  // A module without a main function runs its C++ static initialisation here.
+  if (exports._initialize) exports._initialize();
+  return exports;
 }
 
 export class Shuffler {

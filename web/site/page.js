@@ -410,8 +410,7 @@ async function start() {
   const response = await fetch('brevander.wasm');
   state.wasmBytes = await response.arrayBuffer();
   state.workletUrl = await loadWorklet();
-  const { instance } = await WebAssembly.instantiate(state.wasmBytes, {});
-  state.plotExports = instance.exports;
+  state.plotExports = instantiateModule(state.wasmBytes);
   makePlotEffect(PLOT_RATE_HZ);
   showSetting();
   requestAnimationFrame(tick);
