@@ -8,13 +8,13 @@
 # builds. Each installs what it needs first.
 PLATFORMS := linux win32 win64 linux-arm64 linux-armhf
 # Test-only builds beside the platforms: the host-calls and LV2 fuzzers (clang).
-CHECKS := fuzz
+CHECKS := fuzz web
 MAKEFLAGS += --no-print-directory
 
 # `make install` puts the tool, its plotting script and the plug-in file under PREFIX.
 PREFIX ?= /usr/local
 
-.PHONY: deps deps-windows deps-arm deps-fuzz deps-bench build bench build-bench demo test dist golden install precision clean $(addprefix build-,$(PLATFORMS) $(CHECKS)) $(addprefix test-,$(PLATFORMS) $(CHECKS))
+.PHONY: deps deps-windows deps-arm deps-fuzz deps-bench deps-web web build bench build-bench demo test dist golden install precision clean $(addprefix build-,$(PLATFORMS) $(CHECKS)) $(addprefix test-,$(PLATFORMS) $(CHECKS))
 
 deps:
 	@scripts/install-deps.sh core
@@ -31,6 +31,11 @@ deps-fuzz:
 deps-bench:
 	@scripts/install-deps.sh core bench
 
+# The web build's packages, and its plotting library from web/package-lock.json.
+deps-web:
+	@scripts/install-deps.sh core web
+	@cd web && npm ci --no-audit --no-fund --loglevel=error >/dev/null
+
 build: build-linux
 
 build-linux: deps
@@ -38,6 +43,7 @@ build-win32 build-win64: deps-windows
 build-linux-arm64 build-linux-armhf: deps-arm
 build-fuzz: deps-fuzz
 build-bench: deps-bench
+build-web: deps-web
 $(addprefix build-,$(PLATFORMS) $(CHECKS) bench): build-%:
 	cmake --preset $* >/dev/null
 	cmake --build --preset $*
@@ -54,6 +60,13 @@ test-win32: build-win32
 # The ARM builds' LV2 bundles are compared with the Linux x86-64 build's, by a
 # program that build makes.
 test-linux-arm64 test-linux-armhf: build-linux
+# The web page's renders are compared with the golden cases and the tool's renders.
+test-web: build-linux
+
+# Builds the page into build/web/site and serves it on this machine only (with the
+# demo scene when the Linux build's tool is there).
+web: build-web
+	@scripts/serve-web.sh build/web/site build/linux/brevander
 
 # The figures of BENCHMARKS.md; never part of the tests.
 bench: build-linux build-bench
@@ -74,7 +87,7 @@ demo: build-linux
 test:
 	@scripts/run-tests.sh $(PLATFORMS) $(CHECKS)
 
-dist: $(addprefix build-,$(PLATFORMS))
+dist: $(addprefix build-,$(PLATFORMS)) build-web
 	scripts/make-dist.sh
 
 # Rewrites the golden render that every build must reproduce; only for an

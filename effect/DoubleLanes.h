@@ -3,10 +3,11 @@
 // interface; each implementation maps it to one instruction set:
 //   SseLanes      SSE2 on x86 and x86-64 (__m128d)
 //   NeonLanes     Advanced SIMD on aarch64 (float64x2_t)
+//   WasmSimdLanes WebAssembly's 128-bit SIMD (f64x2), for the web build
 //   PortableLanes two plain doubles, for every other processor (32-bit ARM among
 //                 them, where vector doubles do not exist) and for tests anywhere.
 // Every operation is, lane by lane, one IEEE operation in double precision or one
-// rounding to single precision, so all three give the same bits as the section
+// rounding to single precision, so all of them give the same bits as the section
 // types' processSample.
 #pragma once
 
@@ -49,6 +50,9 @@ using NativeLanes = SseLanes;
 #elif defined(__aarch64__) && defined(__ARM_NEON)
 #include "NeonLanes.h"
 using NativeLanes = NeonLanes;
+#elif defined(__wasm_simd128__)
+#include "WasmSimdLanes.h"
+using NativeLanes = WasmSimdLanes;
 #else
 using NativeLanes = PortableLanes;
 #endif

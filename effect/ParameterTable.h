@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 enum ParameterIndex : std::int32_t {
@@ -59,4 +60,34 @@ inline float toStored(const ParameterInfo& info, float normalised) {
 // The normalised value for a stored one; a switch reads back what it stored.
 inline float toNormalised(const ParameterInfo& info, float stored) {
     return isSwitch(info) ? stored : static_cast<float>((stored - info.minimum) / info.span);
+}
+
+inline double decibelsOfGain(double gain) { return 20.0 * std::log10(gain); }
+
+// The normalised value a host sends for `amount` given in the unit a user reads (dB
+// for the gain; a switch's raw value, 0 to 1). The gain's range in dB is that of the
+// linear gains to the 0.01 dB the display shows, and a value within that of an end is
+// that end. False, with `normalised` untouched, for a value outside the range or not
+// finite. The tool's --set and the web page both map through this, so a page's
+// setting and the command line it shows give the same bits.
+inline bool normalisedFromUnitValue(const ParameterInfo& info, double amount, float& normalised) {
+    if (!std::isfinite(amount)) {
+        return false;
+    }
+    double stored = amount;
+    if (info.display == ParameterDisplay::decibels) {
+        constexpr double kDisplayResolutionDb = 0.005;
+        const double lowDb = decibelsOfGain(info.minimum);
+        const double highDb = decibelsOfGain(info.minimum + info.span);
+        if (amount < lowDb - kDisplayResolutionDb || amount > highDb + kDisplayResolutionDb) {
+            return false;
+        }
+        stored = std::fabs(amount - lowDb) <= kDisplayResolutionDb    ? info.minimum
+                 : std::fabs(amount - highDb) <= kDisplayResolutionDb ? info.minimum + info.span
+                                                                      : std::pow(10.0, amount / 20.0);
+    } else if (amount < info.minimum || amount > info.minimum + info.span) {
+        return false;
+    }
+    normalised = static_cast<float>((stored - info.minimum) / info.span);
+    return true;
 }

@@ -131,6 +131,24 @@ void ShufflerCore::applyStoredValue(ParameterIndex index, float stored) {
     }
 }
 
+ShufflerCore::PathResponse ShufflerCore::pathResponse(double frequencyHz) const {
+    const double rateHz = loadRelaxed(sampleRate);
+    // Both conversions scale by kSumDifferenceScale, and the output's sum (or
+    // difference) counts each path twice.
+    const double scale = 2.0 * static_cast<double>(kSumDifferenceScale) * static_cast<double>(kSumDifferenceScale);
+    std::complex<double> sum = scale;
+    std::complex<double> difference = scale * spacingFilter.response(frequencyHz, rateHz);
+    if (isSwitchOn(loadRelaxed(enableDifVlf))) {
+        sum *= vlfHighPass.response(frequencyHz, rateHz);
+        difference *= vlfAllPass.response(frequencyHz, rateHz);
+    }
+    if (isSwitchOn(loadRelaxed(enableSumShelf))) {
+        sum *= bassShelf.response(frequencyHz, rateHz);
+        difference *= bassAllPass.response(frequencyHz, rateHz);
+    }
+    return {sum, difference};
+}
+
 void ShufflerCore::takeStableCoefficients() {
     takeIfUsable(running.vlfHighPass, vlfHighPass.coefficients);
     takeIfUsable(running.vlfAllPass, vlfAllPass.coefficients);

@@ -9,6 +9,7 @@
 // an all-pass on the difference so that both keep the same phase.
 #pragma once
 
+#include <complex>
 #include <cstdint>
 
 #include "AllPass1.h"
@@ -43,6 +44,16 @@ public:
     void redesignForSampleRate(float sampleRateHz);
 
     void clearStates();
+
+    // Output over input of the sum path (left = right) and of the difference path
+    // (left = -right) at `frequencyHz`, composed from the sections' own responses as
+    // the switches stand: the exact transfer functions of the running filters,
+    // unaffected by the single-precision rounding of the samples.
+    struct PathResponse {
+        std::complex<double> sum;
+        std::complex<double> difference;
+    };
+    PathResponse pathResponse(double frequencyHz) const;
 
     // Processes `frames` frames (none when it is 0 or less); inputs may be the outputs.
     void processBlock(const float* inLeft, const float* inRight, float* outLeft, float* outRight, std::int32_t frames);

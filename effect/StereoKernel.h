@@ -18,6 +18,10 @@
 #include "Biquad.h"
 #include "SpacingFilter.h"
 
+// Both conversions, left/right to sum/difference and back, scale by the
+// single-precision value nearest 1/sqrt(2), used as it is: 2k^2 is 0.99999997, not 1.
+inline constexpr float kSumDifferenceScale = 0.70710677f;
+
 struct StereoSections {
     Biquad vlfHighPass;
     AllPass1 vlfAllPass;

@@ -11,10 +11,10 @@
 // allocated registers differently.
 #pragma once
 
-#include <bit>
 #include <concepts>
 #include <cstdint>
 
+#include "BitCast.h"
 #include "DoubleLanes.h"
 #include "ParameterTable.h"
 #include "RelaxedFloat.h"
@@ -36,9 +36,6 @@ struct RelaxedReading {
 };
 
 namespace {
-
-// The single-precision value nearest 1/sqrt(2), used as it is: 2k^2 is 0.99999997, not 1.
-constexpr float kSumDifferenceScale = 0.70710677f;
 
 // Frames between one stage and the next in the pipeline below: enough that a
 // stage's input is ready by the time the stage's turn comes.
@@ -204,11 +201,11 @@ void processStereoBlockWith(StereoSections& s, const float& enableDifVlf, const 
         if (isSwitchOn(vlfAtStart) != kVlfOn || isSwitchOn(shelfAtStart) != kShelfOn) {
             return;
         }
-        const std::uint32_t vlfBits = std::bit_cast<std::uint32_t>(vlfAtStart);
-        const std::uint32_t shelfBits = std::bit_cast<std::uint32_t>(shelfAtStart);
+        const std::uint32_t vlfBits = bitCast<std::uint32_t>(vlfAtStart);
+        const std::uint32_t shelfBits = bitCast<std::uint32_t>(shelfAtStart);
         for (; at < frames; ++at) {
-            if ((std::bit_cast<std::uint32_t>(Reading::read(enableDifVlf, at)) ^ vlfBits) |
-                (std::bit_cast<std::uint32_t>(Reading::read(enableSumShelf, at)) ^ shelfBits)) {
+            if ((bitCast<std::uint32_t>(Reading::read(enableDifVlf, at)) ^ vlfBits) |
+                (bitCast<std::uint32_t>(Reading::read(enableSumShelf, at)) ^ shelfBits)) {
                 return;
             }
             const Doubles done = kShelfOn ? pipe.shelf(afterSpacing[kSkew - 1]) : afterSpacing[kSkew - 1];

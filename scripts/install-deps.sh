@@ -5,7 +5,9 @@
 # Wine (32-bit Wine through i386 multiarch) for the Windows builds and their tests;
 # arm: the arm64 and armhf cross compilers and qemu-user, which runs their tests;
 # fuzz: clang and its libFuzzer and sanitizer runtimes; bench: ffmpeg to compare
-# the renderer with, and bc.
+# the renderer with, and bc; web: emscripten for the web build, node and npm for
+# its tests and its plotting library, and Chromium with its WebDriver and
+# Selenium, which test the page headless.
 # Runs as root, or through sudo when that is available.
 set -euo pipefail
 
@@ -15,6 +17,7 @@ declare -A groups=(
   [arm]="g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user"
   [fuzz]="clang libclang-rt-14-dev"
   [bench]="ffmpeg bc"
+  [web]="emscripten nodejs chromium chromium-driver python3-selenium"
 )
 
 packages=()
@@ -23,6 +26,12 @@ for group in "${@:-core}"; do
   read -r -a listed <<<"${groups[$group]}"
   packages+=("${listed[@]}")
 done
+
+# Debian's nodejs needs Debian's npm beside it; some other builds of nodejs bring
+# their own npm, which Debian's package would conflict with.
+if [[ " ${packages[*]} " == *" nodejs "* ]] && ! command -v npm >/dev/null; then
+  packages+=(npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

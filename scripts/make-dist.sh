@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Packages the plug-in files, already built by their presets, into dist/: one
 # folder and one archive per platform, each with the VST 2 file and the text that
-# says where to put it; the Linux ones also hold the LV2 bundle.
+# says where to put it; the Linux ones also hold the LV2 bundle. The web build's
+# site becomes one more archive.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,5 +36,15 @@ package windows-x64 build/win64/Brevander.dll zip
 package linux-x86_64 build/linux/Brevander.so gnutar build/linux/lv2/Brevander.lv2
 package linux-arm64 build/linux-arm64/Brevander.so gnutar build/linux-arm64/lv2/Brevander.lv2
 package linux-armhf build/linux-armhf/Brevander.so gnutar build/linux-armhf/lv2/Brevander.lv2
+
+# The web page: the static site, ready for any static host, with its README.txt.
+web="Brevander-$version-web"
+mkdir -p "dist/web" "dist/staging/$web"
+cp -R build/web/site/. "dist/web/"
+cp -R build/web/site/. "dist/staging/$web/"
+# make web's demo scene is not part of the site that ships.
+rm -f "dist/web/demo-scene.wav" "dist/staging/$web/demo-scene.wav"
+sed 's/$/\r/' packaging/web.txt >"dist/staging/$web/README.txt"
+(cd dist/staging && cmake -E tar cf "../$web.zip" --format=zip "$web")
 rm -rf dist/staging
 find dist -type f | sort

@@ -304,6 +304,10 @@ AudioWriter::AudioWriter(AudioSink& sink, const std::string& name, int format, i
 void AudioWriter::configure(int format, int channels, std::int64_t expectedFrames) {
     // Integer formats clip at full scale instead of wrapping round.
     sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    // A float file's peak chunk records the second it was written, so two renders of
+    // one input would differ; the chunk is optional, and without it they are the
+    // same bytes.
+    sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     if (writtenAsRf64(format, channels, expectedFrames)) {
         sf_command(file_, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
     } else if ((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV) {

@@ -121,8 +121,6 @@ std::string number(double value, int decimals) {
     return text;
 }
 
-double decibels(double gain) { return 20.0 * std::log10(gain); }
-
 }  // namespace
 
 ParameterCatalogue ParameterCatalogue::of(PluginInstance& effect) {
@@ -163,22 +161,11 @@ ParameterAssignment parseSetting(const std::string& text, const ParameterCatalog
     if (!parseNumber(withoutUnit(value, info), amount)) {
         throw ToolError("\"" + name + "\" needs a number in " + info.unit + ", not '" + value + "'", 2);
     }
-    double stored = amount;
-    if (info.display == ParameterDisplay::decibels) {
-        // The range in dB is that of the linear gains, to the 0.01 dB the display shows.
-        const double lowDb = decibels(info.minimum);
-        const double highDb = decibels(info.minimum + info.span);
-        if (amount < lowDb - 0.005 || amount > highDb + 0.005) {
-            throw ToolError("\"" + name + "\" = " + value + " is out of range: " + rangeInUnit(catalogue, index), 2);
-        }
-        // A value within the display's rounding of an end is that end.
-        stored = std::fabs(amount - lowDb) <= 0.005    ? info.minimum
-                 : std::fabs(amount - highDb) <= 0.005 ? info.minimum + info.span
-                                                       : std::pow(10.0, amount / 20.0);
-    } else if (amount < info.minimum || amount > info.minimum + info.span) {
+    float normalised = 0.0f;
+    if (!normalisedFromUnitValue(info, amount, normalised)) {
         throw ToolError("\"" + name + "\" = " + value + " is out of range: " + rangeInUnit(catalogue, index), 2);
     }
-    return {index, static_cast<float>((stored - info.minimum) / info.span)};
+    return {index, normalised};
 }
 
 ParameterAssignment parseNormalisedSetting(const std::string& text, const ParameterCatalogue& catalogue) {
@@ -224,7 +211,7 @@ std::string valueInUnit(const ParameterCatalogue& catalogue, VstInt32 index, flo
         case ParameterDisplay::onOff:
             return stored > 0.5f ? "on" : "off";
         case ParameterDisplay::decibels:
-            return stored > 0.0f ? number(decibels(stored), 2) + " dB" : "-inf dB";
+            return stored > 0.0f ? number(decibelsOfGain(stored), 2) + " dB" : "-inf dB";
         case ParameterDisplay::number:
             break;
     }
@@ -240,7 +227,8 @@ std::string rangeInUnit(const ParameterCatalogue& catalogue, VstInt32 index) {
         case ParameterDisplay::onOff:
             return "off or on";
         case ParameterDisplay::decibels:
-            return number(decibels(info.minimum), 2) + " to +" + number(decibels(info.minimum + info.span), 2) + " dB";
+            return number(decibelsOfGain(info.minimum), 2) + " to +" +
+                   number(decibelsOfGain(info.minimum + info.span), 2) + " dB";
         case ParameterDisplay::number:
             break;
     }

@@ -232,6 +232,67 @@ std::vector<std::uint8_t> render(const PluginLibrary& library) {
     return out;
 }
 
+namespace {
+std::string jsonNumber(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+    return text;
+}
+
+std::string jsonString(const std::string& text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+        }
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string jsonSamples(const Stereo& input) {
+    std::string json = "{";
+    for (const auto* channel : {&input.first, &input.second}) {
+        json += channel == &input.first ? "\"left\": [" : ", \"right\": [";
+        for (std::size_t i = 0; i < channel->size(); ++i) {
+            if (i > 0) {
+                json += ',';
+            }
+            json += jsonNumber((*channel)[i]);
+        }
+        json += "]";
+    }
+    return json + "}";
+}
+}  // namespace
+
+std::string casesJson() {
+    std::string json = "{\"blockFrames\": [";
+    for (std::size_t i = 0; i < kBlockFrames.size(); ++i) {
+        if (i > 0) {
+            json += ", ";
+        }
+        json += std::to_string(kBlockFrames[i]);
+    }
+    json += "],\n\"fixedInput\": " + jsonSamples(fixedInput());
+    json += ",\n\"randomInput\": " + jsonSamples(randomCaseInput());
+    json += ",\n\"cases\": [";
+    for (std::size_t c = 0; c < cases().size(); ++c) {
+        const Case& setting = cases()[c];
+        json += std::string(c == 0 ? "\n" : ",\n") + "{\"name\": " + jsonString(setting.name) +
+                ", \"rateHz\": " + jsonNumber(setting.rateHz) + ", \"input\": \"" +
+                (setting.random ? "random" : "fixed") + "\", \"normalised\": [";
+        for (std::size_t i = 0; i < setting.values.size(); ++i) {
+            if (i > 0) {
+                json += ", ";
+            }
+            json += setting.values[i] ? jsonNumber(*setting.values[i]) : std::string("null");
+        }
+        json += "]}";
+    }
+    return json + "]}\n";
+}
+
 std::vector<std::uint8_t> readFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {

@@ -25,6 +25,14 @@ std::size_t caseFrames(std::size_t index);
 // What the case sets and at which rate, to name it in a mismatch.
 std::string caseName(std::size_t index);
 
+// Everything a render needs, for a binding driven from outside C++ (the web
+// module under node or a browser): a JSON object with "blockFrames" (the block
+// sizes cycled through), "fixedInput" and "randomInput" (each {"left", "right"}),
+// and "cases", each {"name", "rateHz", "input": "fixed" or "random", "normalised":
+// seven values or null for a value left at its default}. Floats are written with
+// nine significant digits, which read back as the same floats.
+std::string casesJson();
+
 // The render as little-endian IEEE single-precision samples, interleaved left and
 // right, case after case.
 std::vector<std::uint8_t> render(const PluginLibrary& library);

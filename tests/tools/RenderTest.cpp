@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <thread>
 
 #include "ParameterTable.h"
 #include "SeededNoise.h"
@@ -184,6 +189,39 @@ TEST(Render, BlockSizeDoesNotChangeTheOutput) {
     request.blockFrames = 37;
     renderFile(request);
     EXPECT_EQ(readAudio(folder.file("a.wav")).interleaved, readAudio(folder.file("b.wav")).interleaved);
+}
+
+// Anything a file records of the moment it was written shows once the clock has
+// moved on to another second between two renders.
+TEST(Render, TheSameInputAndSettingsGiveTheSameBytesAtAnyTime) {
+    const auto bytesOf = [](const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::vector<char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    };
+    TemporaryFolder folder;
+    const std::vector<float> samples = noise(3000, 2, 0.5f, 11u);
+    for (const char* name : {"in.wav", "in.aiff"}) {
+        const int container = std::string(name) == "in.wav" ? SF_FORMAT_WAV : SF_FORMAT_AIFF;
+        writeAudio(folder.file(name), container | SF_FORMAT_FLOAT, 2, 44100, samples);
+        RenderRequest request;
+        request.inputPath = folder.file(name);
+        request.settings = {{SettingKind::inUnit, "LF Width=150"}};
+        request.outputPath = folder.file(std::string("first-") + name);
+        renderFile(request);
+        const std::time_t written = std::time(nullptr);
+        while (std::time(nullptr) == written) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        request.outputPath = folder.file(std::string("second-") + name);
+        renderFile(request);
+
+        const AudioContents first = readAudio(folder.file(std::string("first-") + name));
+        EXPECT_EQ(first.info.format, container | SF_FORMAT_FLOAT) << name;
+        EXPECT_EQ(first.interleaved.size(), samples.size()) << name;
+        EXPECT_EQ(bytesOf(folder.file(std::string("first-") + name)),
+                  bytesOf(folder.file(std::string("second-") + name)))
+            << name;
+    }
 }
 
 TEST(Render, TheSummaryLineKeepsLongPathsWhole) {

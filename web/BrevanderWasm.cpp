@@ -1,0 +1,136 @@
+#include "BrevanderWasm.h"
+
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+
+#include "BitCast.h"
+#include "ParameterTable.h"
+#include "ShufflerCore.h"
+
+namespace {
+// A render quantum of a Web Audio graph is 128 frames; a larger block serves
+// offline renders and benchmarks with fewer calls.
+constexpr std::int32_t kMaxBlockFrames = 4096;
+constexpr std::int32_t kMaxResponsePoints = 1024;
+
+bool isParameter(std::int32_t index) { return index >= 0 && index < kNumParams; }
+}  // namespace
+
+struct BrevanderWeb {
+    ShufflerCore core;
+    // What each parameter is to hold from the next block on, in the core's unit, and
+    // the bits of what the core last took: compared as bits, so NaN applies once.
+    float pendingStored[kNumParams];
+    std::uint32_t appliedBits[kNumParams];
+    float left[kMaxBlockFrames];
+    float right[kMaxBlockFrames];
+    double frequenciesHz[kMaxResponsePoints];
+    double response[4 * kMaxResponsePoints];
+
+    explicit BrevanderWeb(float sampleRateHz)
+        : pendingStored(), appliedBits(), left(), right(), frequenciesHz(), response() {
+        core.redesignForSampleRate(sampleRateHz);
+        for (std::int32_t i = 0; i < kNumParams; ++i) {
+            pendingStored[i] = core.storedValueOf(static_cast<ParameterIndex>(i));
+            appliedBits[i] = bitCast<std::uint32_t>(pendingStored[i]);
+        }
+    }
+
+    void applyPendingValues() {
+        for (std::int32_t i = 0; i < kNumParams; ++i) {
+            const auto bits = bitCast<std::uint32_t>(pendingStored[i]);
+            if (bits != appliedBits[i]) {
+                appliedBits[i] = bits;
+                core.applyStoredValue(static_cast<ParameterIndex>(i), pendingStored[i]);
+            }
+        }
+    }
+};
+
+extern "C" {
+
+std::int32_t brevander_max_block_frames() { return kMaxBlockFrames; }
+std::int32_t brevander_max_response_points() { return kMaxResponsePoints; }
+
+BrevanderWeb* brevander_create(float sampleRateHz) {
+    if (!ShufflerCore::isUsableSampleRate(sampleRateHz)) {
+        return nullptr;
+    }
+    // malloc rather than new: an exhausted memory answers null instead of aborting.
+    void* memory = std::malloc(sizeof(BrevanderWeb));
+    return memory == nullptr ? nullptr : new (memory) BrevanderWeb(sampleRateHz);
+}
+
+void brevander_destroy(BrevanderWeb* instance) {
+    if (instance != nullptr) {
+        instance->~BrevanderWeb();
+        std::free(instance);
+    }
+}
+
+std::int32_t brevander_set_value(BrevanderWeb* instance, std::int32_t index, double value) {
+    if (!isParameter(index)) {
+        return 0;
+    }
+    const ParameterInfo& info = kParameterTable[static_cast<std::size_t>(index)];
+    float normalised = 0.0f;
+    if (isSwitch(info)) {
+        if (!(value >= 0.0 && value <= 1.0)) {
+            return 0;
+        }
+        normalised = static_cast<float>(value);
+    } else if (!normalisedFromUnitValue(info, value, normalised)) {
+        return 0;
+    }
+    instance->pendingStored[index] = toStored(info, normalised);
+    return 1;
+}
+
+std::int32_t brevander_set_normalised(BrevanderWeb* instance, std::int32_t index, float normalised) {
+    if (!isParameter(index)) {
+        return 0;
+    }
+    instance->pendingStored[index] = toStored(kParameterTable[static_cast<std::size_t>(index)], normalised);
+    return 1;
+}
+
+std::int32_t brevander_set_default(BrevanderWeb* instance, std::int32_t index) {
+    if (!isParameter(index)) {
+        return 0;
+    }
+    instance->pendingStored[index] = static_cast<float>(kParameterTable[static_cast<std::size_t>(index)].defaultValue);
+    return 1;
+}
+
+float brevander_stored_value(const BrevanderWeb* instance, std::int32_t index) {
+    return isParameter(index) ? instance->pendingStored[index] : 0.0f;
+}
+
+float* brevander_left(BrevanderWeb* instance) { return instance->left; }
+float* brevander_right(BrevanderWeb* instance) { return instance->right; }
+
+void brevander_process(BrevanderWeb* instance, std::int32_t frames) {
+    instance->applyPendingValues();
+    const std::int32_t n = frames < kMaxBlockFrames ? frames : kMaxBlockFrames;
+    instance->core.processBlock(instance->left, instance->right, instance->left, instance->right, n);
+}
+
+void brevander_clear(BrevanderWeb* instance) { instance->core.clearStates(); }
+
+double* brevander_frequencies(BrevanderWeb* instance) { return instance->frequenciesHz; }
+
+const double* brevander_response(BrevanderWeb* instance, std::int32_t count) {
+    instance->applyPendingValues();
+    const std::int32_t n = count < kMaxResponsePoints ? count : kMaxResponsePoints;
+    for (std::int32_t i = 0; i < n; ++i) {
+        const ShufflerCore::PathResponse h = instance->core.pathResponse(instance->frequenciesHz[i]);
+        double* out = instance->response + 4 * i;
+        out[0] = h.sum.real();
+        out[1] = h.sum.imag();
+        out[2] = h.difference.real();
+        out[3] = h.difference.imag();
+    }
+    return instance->response;
+}
+}

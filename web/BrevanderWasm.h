@@ -1,0 +1,59 @@
+// Brevander in a web page: the C interface that the WebAssembly module exports to
+// JavaScript, a binding over the effect's core (ShufflerCore.h) beside the VST 2
+// and LV2 ones. The module imports nothing and its memory never grows; an
+// instance lives in that memory with its own sample and response buffers, which
+// JavaScript views as typed arrays.
+//
+// Values given between two blocks are held and applied at the start of the next
+// block (or response), changed ones only and in parameter order, each redesigning
+// just what the VST 2 binding's setParameter would: as the LV2 binding applies its
+// control ports.
+#pragma once
+
+#include <cstdint>
+
+struct BrevanderWeb;
+
+extern "C" {
+
+// Block and response buffers' capacities.
+std::int32_t brevander_max_block_frames();
+std::int32_t brevander_max_response_points();
+
+// An instance with every value at its default, designed for `sampleRateHz`; null
+// for a rate no filter can be designed for (not finite, or 0 Hz or less) or when
+// the module's memory is exhausted.
+BrevanderWeb* brevander_create(float sampleRateHz);
+void brevander_destroy(BrevanderWeb* instance);
+
+// Parameter `index` given in the unit a user reads (Hz, %, cm, dB; a switch 0 to
+// 1, on above 0.5), mapped as the command-line tool's --set maps it. 0, with
+// nothing changed, for an index outside 0 to 6 or a value outside the range.
+std::int32_t brevander_set_value(BrevanderWeb* instance, std::int32_t index, double value);
+// Parameter `index` as a VST 2 host sends it, normalised; values outside 0 to 1
+// are taken as a host's are. 0 for an index outside 0 to 6.
+std::int32_t brevander_set_normalised(BrevanderWeb* instance, std::int32_t index, float normalised);
+// The value parameter `index` will hold once applied, in the core's own unit (the
+// gain linear); 0 for an index outside 0 to 6.
+float brevander_stored_value(const BrevanderWeb* instance, std::int32_t index);
+// Parameter `index` back to its default (the gain's is a linear 0.83, which no
+// value in dB gives exactly). 0 for an index outside 0 to 6.
+std::int32_t brevander_set_default(BrevanderWeb* instance, std::int32_t index);
+
+// The block buffers: brevander_max_block_frames() floats each.
+float* brevander_left(BrevanderWeb* instance);
+float* brevander_right(BrevanderWeb* instance);
+// Applies the values given since the last block, then processes the first
+// `frames` frames of the block buffers in place (none for 0 or less; at most
+// brevander_max_block_frames()).
+void brevander_process(BrevanderWeb* instance, std::int32_t frames);
+// Silence in every filter, as after a switch-off: for a jump in the material.
+void brevander_clear(BrevanderWeb* instance);
+
+// brevander_max_response_points() frequencies in Hz, to fill before asking.
+double* brevander_frequencies(BrevanderWeb* instance);
+// Applies the values given, then the sum and difference paths' exact complex
+// responses at the first `count` frequencies: per point sum real, sum imaginary,
+// difference real, difference imaginary. Returns that array.
+const double* brevander_response(BrevanderWeb* instance, std::int32_t count);
+}

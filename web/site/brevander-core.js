@@ -1,0 +1,89 @@
+// The effect from the WebAssembly module (brevander.wasm, web/BrevanderWasm.h):
+// one Shuffler per instance. Shared by the page, its audio worklet and the tests
+// under node; it needs nothing but WebAssembly.
+
+// The module's exports from its bytes; synchronous, as a worklet (which has no
+// fetch and may not wait for a promise in its constructor) needs it.
+export function instantiateModule(bytes) {
+  const module = new WebAssembly.Module(bytes);
+  const { exports } = new WebAssembly.Instance(module, {});
+  // A module without a main function runs its C++ static initialisation here.
+  if (exports._initialize) exports._initialize();
+  return exports;
+}
+
+export class Shuffler {
+  // An instance designed for `sampleRateHz`; throws for a rate the filters cannot
+  // be designed for, or when the module's memory holds no more instances.
+  constructor(exports, sampleRateHz) {
+    this.wasm = exports;
+    this.handle = exports.brevander_create(sampleRateHz);
+    if (this.handle === 0) {
+      throw new RangeError(`the effect cannot run at ${sampleRateHz} Hz`);
+    }
+    this.maxBlockFrames = exports.brevander_max_block_frames();
+    const memory = exports.memory.buffer;
+    this.left = new Float32Array(memory, exports.brevander_left(this.handle), this.maxBlockFrames);
+    this.right = new Float32Array(memory, exports.brevander_right(this.handle), this.maxBlockFrames);
+    this.maxResponsePoints = exports.brevander_max_response_points();
+    this.frequencies = new Float64Array(memory, exports.brevander_frequencies(this.handle), this.maxResponsePoints);
+  }
+
+  destroy() {
+    this.wasm.brevander_destroy(this.handle);
+    this.handle = 0;
+  }
+
+  // A value in the unit a user reads (a switch 0 or 1); false when refused. Applies
+  // at the start of the next block.
+  setValue(index, value) {
+    return this.wasm.brevander_set_value(this.handle, index, value) === 1;
+  }
+
+  // A normalised value, as a VST 2 host sends it.
+  setNormalised(index, normalised) {
+    return this.wasm.brevander_set_normalised(this.handle, index, normalised) === 1;
+  }
+
+  setDefault(index) {
+    return this.wasm.brevander_set_default(this.handle, index) === 1;
+  }
+
+  clear() {
+    this.wasm.brevander_clear(this.handle);
+  }
+
+  // Processes left and right (Float32Arrays of one length) in place, in blocks of
+  // at most `blockFrames` frames.
+  process(left, right, blockFrames = this.maxBlockFrames) {
+    const block = Math.min(blockFrames, this.maxBlockFrames);
+    for (let at = 0; at < left.length; at += block) {
+      const n = Math.min(block, left.length - at);
+      this.processBlock(left.subarray(at, at + n), right.subarray(at, at + n));
+    }
+  }
+
+  processBlock(left, right) {
+    this.left.set(left);
+    this.right.set(right);
+    this.wasm.brevander_process(this.handle, left.length);
+    left.set(this.left.subarray(0, left.length));
+    right.set(this.right.subarray(0, right.length));
+  }
+
+  // The sum and difference paths' complex responses at `frequenciesHz`, as
+  // {sum: [[re, im]...], difference: [[re, im]...]}.
+  response(frequenciesHz) {
+    const count = Math.min(frequenciesHz.length, this.maxResponsePoints);
+    this.frequencies.set(frequenciesHz.slice(0, count));
+    const at = this.wasm.brevander_response(this.handle, count);
+    const values = new Float64Array(this.wasm.memory.buffer, at, 4 * count);
+    const sum = [];
+    const difference = [];
+    for (let i = 0; i < count; ++i) {
+      sum.push([values[4 * i], values[4 * i + 1]]);
+      difference.push([values[4 * i + 2], values[4 * i + 3]]);
+    }
+    return { sum, difference };
+  }
+}

@@ -1,0 +1,429 @@
+// The page: opens a recording at its own rate, plays it through the effect's
+// worklet with an A/B switch, keeps the setting in the address and the command
+// line, plots the response from the module, and renders the file offline.
+import { asStereo, AudioFileError, decodeRecording, floatWav } from './audio-files.js';
+import { instantiateModule, Shuffler } from './brevander-core.js';
+import { commandLine, defaultSetting, displayText, PARAMETERS, settingFromHash, settingToHash } from './parameters.js';
+
+const $ = (id) => document.getElementById(id);
+const PLOT_POINTS = 400;
+// The rate the plot assumes until a recording gives its own.
+const PLOT_RATE_HZ = 48000;
+
+const state = {
+  wasmBytes: null,
+  setting: defaultSetting(),
+  recording: null,  // {name, stereo (AudioBuffer), rateHz}
+  player: null,     // {context, node, source, startedAt, offset, playing}
+  plotEffect: null,
+  plots: null,
+  plotData: null,
+};
+
+function showMessage(text) {
+  $('message').textContent = text;
+}
+
+function outputName(inputName) {
+  return `${inputName.replace(/\.[^.]*$/, '')}-brevander.wav`;
+}
+
+// --- The controls -----------------------------------------------------------
+
+function buildControls() {
+  const grid = $('controls');
+  PARAMETERS.forEach((p, index) => {
+    const id = `control-${p.key}`;
+    const label = document.createElement('label');
+    label.htmlFor = id;
+    label.textContent = p.name;
+    const input = document.createElement('input');
+    input.id = id;
+    input.dataset.index = index;
+    if (p.kind === 'switch') {
+      input.type = 'checkbox';
+      input.setAttribute('role', 'switch');
+    } else {
+      input.type = 'range';
+      input.min = p.minimum;
+      input.max = p.maximum;
+      input.step = p.step;
+    }
+    const output = document.createElement('output');
+    output.id = `${id}-text`;
+    output.htmlFor = id;
+    const unit = document.createElement('span');
+    unit.textContent = p.unit || '';
+    input.addEventListener('input', () => {
+      const value = p.kind === 'switch' ? (input.checked ? 1 : 0) : Number(input.value);
+      changeValue(index, value);
+    });
+    grid.append(label, input, output, unit);
+  });
+}
+
+// The page's controls, texts, address, command line, plot and worklet after a change.
+function showSetting() {
+  PARAMETERS.forEach((p, index) => {
+    const input = $(`control-${p.key}`);
+    const value = state.setting[index] ?? p.defaultValue;
+    if (p.kind === 'switch') {
+      input.checked = value > 0.5;
+    } else {
+      input.value = value;
+    }
+    const stored = state.plotEffect ? state.plotEffect.wasm.brevander_stored_value(state.plotEffect.handle, index) : NaN;
+    const text = displayText(p, stored);
+    $(`control-${p.key}-text`).textContent = text;
+    input.setAttribute('aria-valuetext', p.unit ? `${text} ${p.unit}` : text);
+  });
+  const hash = settingToHash(state.setting);
+  history.replaceState(null, '', hash ? `#${hash}` : location.pathname + location.search);
+  const name = state.recording ? state.recording.name : 'IN.wav';
+  $('command-line').value = commandLine(name, state.recording ? outputName(name) : 'OUT.wav', state.setting);
+  drawResponse();
+}
+
+function applyToPlotEffect(index) {
+  const value = state.setting[index];
+  return value === null ? state.plotEffect.setDefault(index) : state.plotEffect.setValue(index, value);
+}
+
+function changeValue(index, value) {
+  state.setting[index] = value;
+  if (state.plotEffect && !applyToPlotEffect(index)) {
+    showMessage(`${PARAMETERS[index].name} cannot be ${value}.`);
+    state.setting[index] = null;
+    applyToPlotEffect(index);
+  }
+  if (state.player) state.player.node.port.postMessage({ type: 'set', index, value: state.setting[index] });
+  showSetting();
+}
+
+function resetSetting() {
+  state.setting.forEach((_, index) => changeValue(index, null));
+}
+
+// --- The response plot ----------------------------------------------------------
+
+function logFrequencies() {
+  const low = Math.log(10);
+  const high = Math.log(20000);
+  return Array.from({ length: PLOT_POINTS }, (_, i) => Math.exp(low + ((high - low) * i) / (PLOT_POINTS - 1)));
+}
+
+function makePlotEffect(rateHz) {
+  const exports = state.plotExports;
+  if (state.plotEffect) state.plotEffect.destroy();
+  state.plotEffect = new Shuffler(exports, rateHz);
+  state.plotRateHz = rateHz;
+  state.setting.forEach((_, index) => applyToPlotEffect(index));
+}
+
+function decibels([re, im]) {
+  return 10 * Math.log10(Math.max(re * re + im * im, 1e-20));
+}
+
+function drawResponse() {
+  if (!state.plotEffect) return;
+  const frequencies = logFrequencies();
+  const { sum, difference } = state.plotEffect.response(frequencies);
+  const lead = difference.map(([dr, di], i) => {
+    const [sr, si] = sum[i];
+    // arg(difference / sum), in degrees.
+    return (Math.atan2(di * sr - dr * si, dr * sr + di * si) * 180) / Math.PI;
+  });
+  state.plotData = [frequencies, sum.map(decibels), difference.map(decibels), lead];
+  const [magnitude, phase] = state.plots;
+  magnitude.setData([frequencies, state.plotData[1], state.plotData[2]]);
+  phase.setData([frequencies, lead]);
+  $('plot-note').textContent = `Sum and difference paths at ${state.plotRateHz} Hz, and how far the difference's phase leads the sum's.`;
+}
+
+function makePlots() {
+  const width = Math.min(960, document.body.clientWidth - 32);
+  const xScale = { x: { time: false, distr: 3, log: 10, range: [10, 20000] } };
+  // Labels at 1, 2 and 5 of each decade only; the other grid lines stay bare.
+  const hz = (_, ticks) => ticks.map((f) => {
+    if (f === null) return '';
+    const leading = Math.round(f / 10 ** Math.floor(Math.log10(f) + 1e-9));
+    if (![1, 2, 5].includes(leading)) return '';
+    return f >= 1000 ? `${f / 1000}k` : `${f}`;
+  });
+  const magnitude = new uPlot({
+    width, height: 230, scales: { ...xScale, y: { range: [-30, 3] } },
+    axes: [{ values: hz, label: 'Hz' }, { label: 'dB' }],
+    series: [{ label: 'Hz' }, { label: 'Sum', stroke: '#2a6fdb', width: 2 }, { label: 'Difference', stroke: '#d0541b', width: 2 }],
+  }, [[], [], []], $('magnitude-plot'));
+  const phase = new uPlot({
+    width, height: 170, scales: { ...xScale, y: { range: [-10, 100] } },
+    axes: [{ values: hz, label: 'Hz' }, { label: 'degrees' }],
+    series: [{ label: 'Hz' }, { label: 'Difference leads sum by', stroke: '#3a7d44', width: 2 }],
+  }, [[], []], $('phase-plot'));
+  state.plots = [magnitude, phase];
+}
+
+// --- Listening ----------------------------------------------------------------
+
+function formatTime(seconds) {
+  const m = Math.floor(seconds / 60);
+  return `${m}:${(seconds - 60 * m).toFixed(1).padStart(4, '0')}`;
+}
+
+async function makePlayer(recording) {
+  // The context runs at the recording's rate, so the effect works at it too.
+  const context = new AudioContext({ sampleRate: recording.rateHz });
+  await context.audioWorklet.addModule(state.workletUrl);
+  const node = new AudioWorkletNode(context, 'brevander', {
+    numberOfInputs: 1, numberOfOutputs: 1, outputChannelCount: [2],
+    channelCount: 2, channelCountMode: 'explicit', channelInterpretation: 'speakers',
+    processorOptions: { wasmBytes: state.wasmBytes, setting: state.setting },
+  });
+  node.connect(context.destination);
+  node.port.onmessage = (event) => showMessage(`The effect refused ${PARAMETERS[event.data.index].name} = ${event.data.value}.`);
+  node.port.postMessage({ type: 'listen', processed: $('hear-processed').checked });
+  return { context, node, source: null, startedAt: 0, offset: 0, playing: false };
+}
+
+function position() {
+  const p = state.player;
+  if (!p.playing) return p.offset;
+  const duration = state.recording.stereo.duration;
+  const elapsed = p.offset + p.context.currentTime - p.startedAt;
+  return $('loop').checked ? elapsed % duration : Math.min(elapsed, duration);
+}
+
+function startSource(offset) {
+  const p = state.player;
+  const source = new AudioBufferSourceNode(p.context, { buffer: state.recording.stereo, loop: $('loop').checked });
+  source.connect(p.node);
+  source.onended = () => {
+    if (p.source === source) {
+      p.playing = false;
+      p.offset = 0;
+      $('play').textContent = 'Play';
+    }
+  };
+  p.source = source;
+  p.offset = offset;
+  p.startedAt = p.context.currentTime;
+  p.playing = true;
+  source.start(0, offset);
+}
+
+function stopSource() {
+  const p = state.player;
+  if (p.source) {
+    const source = p.source;
+    p.source = null;
+    source.stop();
+    source.disconnect();
+  }
+}
+
+async function togglePlay() {
+  const p = state.player;
+  if (!p) return;
+  await p.context.resume();
+  if (p.playing) {
+    p.offset = position();
+    p.playing = false;
+    stopSource();
+    $('play').textContent = 'Play';
+  } else {
+    startSource(p.offset);
+    $('play').textContent = 'Pause';
+  }
+}
+
+function seek(seconds) {
+  const p = state.player;
+  if (!p) return;
+  if (p.playing) {
+    stopSource();
+    startSource(seconds);
+  } else {
+    p.offset = seconds;
+  }
+}
+
+function tick() {
+  if (state.player && state.recording) {
+    const now = position();
+    const duration = state.recording.stereo.duration;
+    if (document.activeElement !== $('position')) $('position').value = now;
+    $('time').textContent = `${formatTime(now)} / ${formatTime(duration)}`;
+  }
+  requestAnimationFrame(tick);
+}
+
+// --- Opening a recording ----------------------------------------------------------
+
+async function openFile(file) {
+  showMessage('');
+  $('file-info').textContent = `Opening ${file.name}…`;
+  try {
+    const { buffer, rateHz, rateKnown } = await decodeRecording(file, PLOT_RATE_HZ);
+    if (state.player) {
+      stopSource();
+      await state.player.context.close();
+      state.player = null;
+    }
+    state.recording = { name: file.name, stereo: asStereo(buffer), rateHz };
+    state.player = await makePlayer(state.recording);
+    makePlotEffect(rateHz);
+    const channels = buffer.numberOfChannels === 1 ? 'mono, played and rendered as a centred stereo source' : 'stereo';
+    $('file-info').textContent = `${file.name}: ${formatTime(buffer.duration)}, ${rateHz} Hz, ${channels}.` +
+      (rateKnown ? '' : ` Its sample rate could not be read from the file, so it was decoded at ${rateHz} Hz.`);
+    $('position').max = buffer.duration;
+    $('position').value = 0;
+    for (const id of ['play', 'position', 'render']) $(id).disabled = false;
+    $('play').textContent = 'Play';
+    $('download').hidden = true;
+    showSetting();
+  } catch (error) {
+    showMessage(error instanceof AudioFileError ? error.message : `${file.name} could not be opened: ${error.message}`);
+    $('file-info').textContent = state.recording ? `${state.recording.name} stays open.` : 'No recording open.';
+  }
+}
+
+// --- Rendering ---------------------------------------------------------------------
+
+async function render() {
+  const recording = state.recording;
+  if (!recording) return;
+  $('render').disabled = true;
+  const progress = $('render-progress');
+  progress.hidden = false;
+  progress.value = 0;
+  showMessage('');
+  try {
+    const frames = recording.stereo.length;
+    const context = new OfflineAudioContext(2, frames, recording.rateHz);
+    await context.audioWorklet.addModule(state.workletUrl);
+    const node = new AudioWorkletNode(context, 'brevander', {
+      numberOfInputs: 1, numberOfOutputs: 1, outputChannelCount: [2],
+      channelCount: 2, channelCountMode: 'explicit', channelInterpretation: 'speakers',
+      processorOptions: { wasmBytes: state.wasmBytes, setting: [...state.setting] },
+    });
+    const source = new AudioBufferSourceNode(context, { buffer: recording.stereo });
+    source.connect(node).connect(context.destination);
+    source.start(0);
+    // Suspending at points along the way is the only progress an offline render gives.
+    const steps = 50;
+    const quantumSeconds = 128 / recording.rateHz;
+    for (let i = 1; i < steps; ++i) {
+      const at = Math.floor((recording.stereo.duration * i) / steps / quantumSeconds) * quantumSeconds;
+      if (at > 0 && at < recording.stereo.duration) {
+        context.suspend(at).then(() => {
+          progress.value = i / steps;
+          context.resume();
+        }).catch(() => {});
+      }
+    }
+    const rendered = await context.startRendering();
+    progress.value = 1;
+    const url = URL.createObjectURL(floatWav(rendered));
+    const link = $('download');
+    if (link.href) URL.revokeObjectURL(link.href);
+    link.href = url;
+    link.download = outputName(recording.name);
+    link.textContent = `Download ${link.download} again`;
+    link.hidden = false;
+    state.lastRender = rendered;
+    link.click();
+  } catch (error) {
+    showMessage(error instanceof AudioFileError ? error.message : `The render failed: ${error.message}`);
+  } finally {
+    $('render').disabled = false;
+  }
+}
+
+// --- Start -----------------------------------------------------------------------
+
+// The worklet and the module wrapper it imports, joined into one script held in
+// memory, so that opening or rendering a file later needs no network.
+async function loadWorklet() {
+  const [core, worklet] = await Promise.all(
+    ['brevander-core.js', 'brevander-worklet.js'].map(async (url) => (await fetch(url)).text()));
+  const script = `${core.replace(/^export /gm, '')}\n${worklet.replace(/^import .*$/m, '')}`;
+  return URL.createObjectURL(new Blob([script], { type: 'text/javascript' }));
+}
+
+function wireEvents() {
+  $('file-input').addEventListener('change', (event) => {
+    if (event.target.files.length > 0) openFile(event.target.files[0]);
+  });
+  const zone = $('drop-zone');
+  for (const type of ['dragenter', 'dragover']) {
+    document.addEventListener(type, (event) => {
+      event.preventDefault();
+      zone.classList.add('over');
+    });
+  }
+  document.addEventListener('dragleave', () => zone.classList.remove('over'));
+  document.addEventListener('drop', (event) => {
+    event.preventDefault();
+    zone.classList.remove('over');
+    if (event.dataTransfer.files.length > 0) openFile(event.dataTransfer.files[0]);
+  });
+  $('play').addEventListener('click', togglePlay);
+  $('position').addEventListener('change', () => seek(Number($('position').value)));
+  $('loop').addEventListener('change', () => {
+    if (state.player && state.player.source) state.player.source.loop = $('loop').checked;
+  });
+  for (const id of ['hear-processed', 'hear-untouched']) {
+    $(id).addEventListener('change', () => {
+      if (state.player) state.player.node.port.postMessage({ type: 'listen', processed: $('hear-processed').checked });
+    });
+  }
+  $('reset').addEventListener('click', resetSetting);
+  $('copy-command').addEventListener('click', async () => {
+    try {
+      await navigator.clipboard.writeText($('command-line').value);
+    } catch {
+      $('command-line').select();
+    }
+  });
+  $('render').addEventListener('click', render);
+  $('demo-scene').addEventListener('click', async () => {
+    const response = await fetch('demo-scene.wav');
+    openFile(new File([await response.blob()], 'demo-scene.wav'));
+  });
+  window.addEventListener('hashchange', () => {
+    loadSettingFromAddress();
+    state.setting.forEach((_, index) => changeValue(index, state.setting[index]));
+  });
+}
+
+function loadSettingFromAddress() {
+  const { setting, refused } = settingFromHash(location.hash);
+  state.setting = setting;
+  if (refused.length > 0) showMessage(`The address's setting ${refused.join(', ')} makes no sense here and was left at the default.`);
+}
+
+async function start() {
+  buildControls();
+  makePlots();
+  loadSettingFromAddress();
+  wireEvents();
+  const response = await fetch('brevander.wasm');
+  state.wasmBytes = await response.arrayBuffer();
+  state.workletUrl = await loadWorklet();
+  state.plotExports = instantiateModule(state.wasmBytes);
+  makePlotEffect(PLOT_RATE_HZ);
+  showSetting();
+  requestAnimationFrame(tick);
+  // make web serves the demo scene when the tool was there to synthesise it.
+  const scene = await fetch('demo-scene.wav', { method: 'HEAD' }).catch(() => null);
+  $('demo-scene').hidden = !(scene && scene.ok);
+}
+
+// For the tests: what the plot shows, the last render and the module's bytes.
+window.brevanderPage = {
+  ready: start().catch((error) => showMessage(`The page could not start: ${error.message}`)),
+  plotData: () => state.plotData,
+  lastRender: () => state.lastRender,
+  wasmBytes: () => state.wasmBytes,
+  workletUrl: () => state.workletUrl,
+};

@@ -1,0 +1,198 @@
+"""The page in headless Chromium (Debian's, through chromium-driver and Selenium),
+served from 127.0.0.1, in one browser session:
+  - the page's worklet reproduces the golden render's cases at 44.1, 48 and 96 kHz;
+  - end to end, with the server refusing every request once the page is loaded:
+    a mono WAV opened through the file input, two controls changed from the
+    keyboard, the render downloaded, and its samples compared with the brevander
+    tool's render through the command line the page shows;
+  - the plot's data follows a control;
+  - files that are not usable recordings get their message, and the open
+    recording stays usable.
+
+  /usr/bin/python3 browser_test.py SITE CASES_JSON GOLDEN TOOL
+"""
+import functools
+import http.server
+import math
+import os
+import random
+import shlex
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import unittest
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import WebDriverWait
+
+SITE, CASES_JSON, GOLDEN, TOOL = sys.argv[1:5]
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+class Handler(http.server.SimpleHTTPRequestHandler):
+    """The site at /, the test data under /test/."""
+
+    extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map, ".js": "text/javascript"}
+    test_files = {"/test/golden-cases.json": CASES_JSON, "/test/render.f32": GOLDEN}
+    # While set, every request fails, as with no network.
+    offline = False
+
+    def send_head(self):
+        if Handler.offline:
+            self.send_error(503, "offline")
+            return None
+        return super().send_head()
+
+    def translate_path(self, path):
+        return self.test_files.get(path.split("?")[0]) or super().translate_path(path)
+
+    def log_message(self, *args):
+        pass
+
+
+def write_wav(path, rate_hz, channels, bits, frames):
+    """An integer PCM WAV of seeded noise and a tone."""
+    rng = random.Random(19)
+    full_scale = 2 ** (bits - 1) - 1
+    samples = []
+    for i in range(frames):
+        for c in range(channels):
+            x = 0.3 * math.sin(2 * math.pi * 55 * (c + 1) * i / rate_hz) + 0.2 * (rng.random() - 0.5)
+            samples.append(int(round(x * full_scale)))
+    data = struct.pack(f"<{len(samples)}h", *samples)
+    block = channels * bits // 8
+    fmt = struct.pack("<HHIIHH", 1, channels, rate_hz, rate_hz * block, block, bits)
+    with open(path, "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 4 + 8 + len(fmt) + 8 + len(data)) + b"WAVE")
+        f.write(b"fmt " + struct.pack("<I", len(fmt)) + fmt + b"data" + struct.pack("<I", len(data)) + data)
+
+
+def float_wav(path):
+    """(channels, rate_hz, data bytes) of a 32-bit float WAV."""
+    with open(path, "rb") as f:
+        blob = f.read()
+    assert blob[:4] == b"RIFF" and blob[8:12] == b"WAVE", path
+    at, fmt, data = 12, None, None
+    while at + 8 <= len(blob):
+        chunk, size = blob[at:at + 4], struct.unpack_from("<I", blob, at + 4)[0]
+        if chunk == b"fmt ":
+            fmt = struct.unpack_from("<HHIIHH", blob, at + 8)
+        elif chunk == b"data":
+            data = blob[at + 8:at + 8 + size]
+        at += 8 + size + (size & 1)
+    tag, channels, rate_hz, _, _, bits = fmt
+    assert bits == 32 and tag in (3, 0xFFFE), (path, fmt)
+    return channels, rate_hz, data
+
+
+class PageTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="brevander-web-test-")
+        cls.downloads = os.path.join(cls.work, "downloads")
+        os.mkdir(cls.downloads)
+        handler = functools.partial(Handler, directory=SITE)
+        cls.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        threading.Thread(target=cls.server.serve_forever, daemon=True).start()
+        options = webdriver.ChromeOptions()
+        options.binary_location = "/usr/bin/chromium"
+        for flag in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                     "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                     f"--user-data-dir={tempfile.mkdtemp(dir=cls.work)}", "--window-size=1100,1600"]:
+            options.add_argument(flag)
+        cls.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        cls.driver.set_script_timeout(300)
+        cls.driver.execute_cdp_cmd("Browser.setDownloadBehavior",
+                                   {"behavior": "allow", "downloadPath": cls.downloads})
+        cls.driver.get(f"http://127.0.0.1:{cls.server.server_address[1]}/index.html")
+        cls.driver.execute_async_script("window.brevanderPage.ready.then(arguments[0])")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.driver.quit()
+        cls.server.shutdown()
+
+    def element(self, element_id):
+        return self.driver.find_element(By.ID, element_id)
+
+    def open_file(self, path, expect_in_info=None):
+        self.element("file-input").send_keys(path)
+        name = os.path.basename(path)
+        WebDriverWait(self.driver, 60).until(
+            lambda d: name in self.element("message").text
+            or (expect_in_info is not None and expect_in_info in self.element("file-info").text))
+
+    def test_1_worklet_reproduces_golden_cases(self):
+        with open(os.path.join(HERE, "golden-in-worklet.js")) as f:
+            script = f.read()
+        differing = self.driver.execute_async_script(
+            script + "goldenInWorklet('/test/golden-cases.json', '/test/render.f32', [44100, 48000, 96000])"
+                     ".then(arguments[0], (e) => arguments[0](['failed: ' + e]))")
+        self.assertEqual(differing, [])
+
+    def test_2_render_equals_tool_and_plot_follows(self):
+        source = os.path.join(self.work, "take one.wav")
+        write_wav(source, 48000, 1, 16, 48000 * 3 + 77)
+        # Once loaded, the page needs no network to open, play or render.
+        Handler.offline = True
+        self.addCleanup(setattr, Handler, "offline", False)
+        self.open_file(source, expect_in_info="mono")
+        self.assertEqual(self.element("message").text, "")
+
+        plot_before = self.driver.execute_script("return window.brevanderPage.plotData()")
+        width = self.element("control-width")
+        for _ in range(3):
+            width.send_keys(Keys.ARROW_LEFT)
+        self.element("control-sum-shelf").send_keys(Keys.SPACE)
+        plot_after = self.driver.execute_script("return window.brevanderPage.plotData()")
+        self.assertEqual(plot_before[0], plot_after[0])
+        self.assertNotEqual(plot_before[2], plot_after[2], "the difference path must follow LF Width")
+        self.assertNotEqual(plot_before[1], plot_after[1], "the sum path must follow the shelf's switch")
+        # 99.7 is stored as the float 99.6999969, and hosts' texts truncate.
+        self.assertEqual(self.element("control-width-text").text, "99.6")
+        self.assertEqual(self.element("control-sum-shelf-text").text, "Off")
+        self.assertIn("#width=99.7&sum-shelf=off", self.driver.current_url)
+
+        command = shlex.split(self.element("command-line").get_attribute("value"))
+        self.assertEqual(command[:4], ["brevander", "render", "take one.wav", "take one-brevander.wav"])
+        self.element("render").click()
+        downloaded = os.path.join(self.downloads, "take one-brevander.wav")
+        WebDriverWait(self.driver, 120).until(lambda d: os.path.exists(downloaded))
+        WebDriverWait(self.driver, 30).until(lambda d: not os.path.exists(downloaded + ".crdownload"))
+
+        reference = os.path.join(self.work, "reference.wav")
+        subprocess.run([TOOL, "render", source, reference] + command[4:], check=True, stdout=subprocess.DEVNULL)
+        page_channels, page_rate, page_data = float_wav(downloaded)
+        tool_channels, tool_rate, tool_data = float_wav(reference)
+        self.assertEqual((page_channels, page_rate), (2, 48000))
+        self.assertEqual((tool_channels, tool_rate), (2, 48000))
+        self.assertEqual(len(page_data), len(tool_data))
+        self.assertTrue(page_data == tool_data, "the page's samples differ from the tool's")
+
+    def test_3_bad_files_get_a_message_and_the_page_keeps_working(self):
+        good = os.path.join(self.work, "good.wav")
+        write_wav(good, 44100, 2, 16, 4410)
+        self.open_file(good, expect_in_info="stereo")
+        cases = {"notes.wav": (b"These are notes, not audio. " * 40, "not a recording this browser can decode"),
+                 "empty.wav": (b"", "is empty"),
+                 "surround.wav": (None, "has 3 channels")}
+        for name, (content, message) in cases.items():
+            path = os.path.join(self.work, name)
+            if content is None:
+                write_wav(path, 48000, 3, 16, 480)
+            else:
+                with open(path, "wb") as f:
+                    f.write(content)
+            self.open_file(path)
+            self.assertIn(message, self.element("message").text, name)
+            self.assertIn("good.wav stays open", self.element("file-info").text, name)
+            self.assertTrue(self.element("render").is_enabled(), name)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)

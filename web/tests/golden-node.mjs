@@ -1,0 +1,105 @@
+// The web module under node: it imports nothing, through the C interface (driven
+// by the page's own brevander-core.js) it reproduces the golden render to the
+// byte, block sizes and settings as the native builds render it, and the exact
+// responses it reports for the plot are those of its own signal path, measured
+// with impulses.
+//   node golden-node.mjs MODULE CASES_JSON GOLDEN
+import { readFileSync } from 'node:fs';
+import { instantiateModule, Shuffler } from '../site/brevander-core.js';
+
+const [modulePath, casesPath, goldenPath] = process.argv.slice(2);
+const bytes = readFileSync(modulePath);
+const imports = WebAssembly.Module.imports(new WebAssembly.Module(bytes));
+if (imports.length !== 0) {
+  console.error(`the module imports ${imports.map((i) => `${i.module}.${i.name}`).join(', ')}; it must import nothing`);
+  process.exit(1);
+}
+const wasm = instantiateModule(bytes);
+const golden = readFileSync(goldenPath);
+const { blockFrames, fixedInput, randomInput, cases } = JSON.parse(readFileSync(casesPath, 'utf8'));
+
+let offset = 0;
+let failures = 0;
+for (const c of cases) {
+  const input = c.input === 'fixed' ? fixedInput : randomInput;
+  const left = Float32Array.from(input.left);
+  const right = Float32Array.from(input.right);
+  const effect = new Shuffler(wasm, c.rateHz);
+  c.normalised.forEach((value, index) => {
+    if (value !== null) effect.setNormalised(index, value);
+  });
+  for (let at = 0, block = 0; at < left.length; ++block) {
+    const n = Math.min(blockFrames[block % blockFrames.length], left.length - at);
+    effect.processBlock(left.subarray(at, at + n), right.subarray(at, at + n));
+    at += n;
+  }
+  effect.destroy();
+  const interleaved = new Float32Array(2 * left.length);
+  for (let i = 0; i < left.length; ++i) {
+    interleaved[2 * i] = left[i];
+    interleaved[2 * i + 1] = right[i];
+  }
+  const rendered = new Uint8Array(interleaved.buffer);
+  const expected = golden.subarray(offset, offset + rendered.length);
+  if (expected.length !== rendered.length || !rendered.every((b, i) => b === expected[i])) {
+    if (++failures <= 5) console.error(`differs from the golden render: ${c.name}`);
+  }
+  offset += rendered.length;
+}
+if (offset !== golden.length) {
+  console.error(`rendered ${offset} bytes, the golden render has ${golden.length}`);
+  failures += 1;
+}
+console.log(`${cases.length} cases, ${failures} differing`);
+
+// The paths' spectra from impulses (common-mode for the sum, differential for the
+// difference) against the responses the module composes from its sections.
+const rateHz = 48000;
+const frequenciesHz = [12, 20, 45, 96, 150, 400, 1000, 5000, 19000];
+const setting = [[1, 30], [2, 150], [3, 25], [5, -3], [6, 120]];
+const spectrum = (signal, frequencyHz) => {
+  let re = 0;
+  let im = 0;
+  signal.forEach((x, n) => {
+    const phase = (-2 * Math.PI * frequencyHz * n) / rateHz;
+    re += x * Math.cos(phase);
+    im += x * Math.sin(phase);
+  });
+  return [re, im];
+};
+for (const switches of [[1, 1], [0, 0]]) {
+  const measured = {};
+  for (const [path, rightSign] of [['sum', 1], ['difference', -1]]) {
+    const effect = new Shuffler(wasm, rateHz);
+    setting.forEach(([index, value]) => effect.setValue(index, value));
+    effect.setValue(0, switches[0]);
+    effect.setValue(4, switches[1]);
+    const frames = 1 << 17;
+    const left = new Float32Array(frames);
+    const right = new Float32Array(frames);
+    left[0] = 1;
+    right[0] = rightSign;
+    effect.process(left, right);
+    effect.destroy();
+    // Output sum (or difference) over the input's, which is 2.
+    measured[path] = frequenciesHz.map((f) => spectrum(left.map((l, n) => (l + rightSign * right[n]) / 2), f));
+  }
+  const effect = new Shuffler(wasm, rateHz);
+  setting.forEach(([index, value]) => effect.setValue(index, value));
+  effect.setValue(0, switches[0]);
+  effect.setValue(4, switches[1]);
+  const exact = effect.response(frequenciesHz);
+  effect.destroy();
+  for (const path of ['sum', 'difference']) {
+    frequenciesHz.forEach((f, i) => {
+      const [mr, mi] = measured[path][i];
+      const [er, ei] = exact[path][i];
+      const error = Math.hypot(mr - er, mi - ei) / Math.hypot(er, ei);
+      if (!(error < 1e-4)) {
+        console.error(`${path} at ${f} Hz, switches ${switches}: measured ${mr} ${mi}, reported ${er} ${ei}`);
+        failures += 1;
+      }
+    });
+  }
+}
+process.exit(failures === 0 ? 0 : 1);
