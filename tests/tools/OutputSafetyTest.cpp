@@ -112,17 +112,21 @@ protected:
 
 }  // namespace
 
-TEST_F(OutputSafety, TheInputAsOutputIsRefusedByAnySpellingOrHardLink) {
+TEST_F(OutputSafety, TheInputAsOutputIsRefusedByAnySpellingOrLink) {
     ASSERT_EQ(link(folder.file("in.wav").c_str(), folder.file("hard.wav").c_str()), 0);
+    ASSERT_EQ(symlink("in.wav", folder.file("soft.wav").c_str()), 0);
     const std::string folderPath = std::filesystem::path(folder.file("in.wav")).parent_path().string();
-    for (const std::string& output :
-         {folder.file("in.wav"), folderPath + "/./in.wav", folderPath + "//in.wav", folder.file("hard.wav")}) {
-        const std::string message = refusal([&] { renderFile(requestTo(output)); });
+    for (const std::string& output : {folder.file("in.wav"), folderPath + "/./in.wav", folderPath + "//in.wav",
+                                      folder.file("hard.wav"), folder.file("soft.wav")}) {
+        // --overwrite is no leave to replace the input: only --in-place is.
+        RenderRequest request = requestTo(output);
+        request.overwrite = true;
+        const std::string message = refusal([&] { renderFile(request); });
         EXPECT_NE(message.find("is the input file"), std::string::npos) << message;
         EXPECT_NE(message.find("--in-place"), std::string::npos) << message;
         EXPECT_EQ(message.find('\n'), std::string::npos) << message;
         EXPECT_TRUE(holds(folder.file("in.wav"), original)) << output;
-        EXPECT_EQ(sorted(folder.entries()), (std::vector<std::string>{"hard.wav", "in.wav"})) << output;
+        EXPECT_EQ(sorted(folder.entries()), (std::vector<std::string>{"hard.wav", "in.wav", "soft.wav"})) << output;
     }
 }
 
