@@ -181,13 +181,16 @@ TEST_F(OutputSafety, AFileThatAppearsDuringTheRenderIsNotReplaced) {
 TEST_F(OutputSafety, AReadOnlyFileIsKeptEvenWithOverwrite) {
     writeBytes(folder.file("out.wav"), userBytes);
     ASSERT_EQ(chmod(folder.file("out.wav").c_str(), 0444), 0);
-    RenderRequest request = requestTo(folder.file("out.wav"));
-    request.overwrite = true;
-    const std::string message = refusal([&] { renderFile(request); });
-    EXPECT_NE(message.find("read-only"), std::string::npos) << message;
-    EXPECT_TRUE(holds(folder.file("out.wav"), userBytes));
-    EXPECT_EQ(modeOf(folder.file("out.wav")) & 07777, 0444u);
-    EXPECT_EQ(sorted(folder.entries()), (std::vector<std::string>{"in.wav", "out.wav"}));
+    // Without --overwrite too the message names what --overwrite can't change.
+    for (const bool overwrite : {true, false}) {
+        RenderRequest request = requestTo(folder.file("out.wav"));
+        request.overwrite = overwrite;
+        const std::string message = refusal([&] { renderFile(request); });
+        EXPECT_NE(message.find("read-only"), std::string::npos) << message;
+        EXPECT_TRUE(holds(folder.file("out.wav"), userBytes));
+        EXPECT_EQ(modeOf(folder.file("out.wav")) & 07777, 0444u);
+        EXPECT_EQ(sorted(folder.entries()), (std::vector<std::string>{"in.wav", "out.wav"}));
+    }
 }
 
 TEST_F(OutputSafety, AReplacedFileKeepsItsModeAndOwner) {
