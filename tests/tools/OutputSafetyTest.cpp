@@ -270,6 +270,37 @@ TEST_F(OutputSafety, OutputsThatAreNotRegularFilesAreRefusedAndKept) {
     EXPECT_EQ(sorted(folder.entries()), (std::vector<std::string>{"fifo.wav", "folder.wav", "in.wav", "null.wav"}));
 }
 
+// The built tool under strace, which names each descriptor's file: the new data is
+// on disk before it takes the output's name, and the rename once the folder is,
+// whether the rename may replace a file (with --overwrite) or not.
+TEST_F(OutputSafety, TheDataIsFlushedBeforeTheRenameAndTheFolderAfterIt) {
+    const std::string folderPath = std::filesystem::canonical(folder.file("")).string();
+    const TemporaryFolder traces;
+    for (const char* overwrite : {"", "-y"}) {
+        const std::string trace = traces.file(std::string("trace") + overwrite);
+        const std::string command = BREVANDER_STRACE
+                                    " -f -y -qq -e trace=fsync,fdatasync,rename,renameat,renameat2,link,linkat -o " +
+                                    trace + " " BREVANDER_TOOL " render " + folderPath + "/in.wav " + folderPath +
+                                    "/out.wav " + overwrite + " >/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        // S: the temporary file flushed; R: it renamed (or linked) to the output; D: the folder flushed.
+        std::string order;
+        std::istringstream lines(readBytes(trace));
+        for (std::string line; std::getline(lines, line);) {
+            const bool sync = line.find("sync(") != std::string::npos;
+            if (sync && line.find(".partial>") != std::string::npos) {
+                order += 'S';
+            } else if (line.find(".partial\"") != std::string::npos &&
+                       line.find('"' + folderPath + "/out.wav\"") != std::string::npos) {
+                order += 'R';
+            } else if (sync && line.find("<" + folderPath + ">") != std::string::npos) {
+                order += 'D';
+            }
+        }
+        EXPECT_EQ(order, "SRD") << "with '" << overwrite << "':\n" << readBytes(trace);
+    }
+}
+
 TEST_F(OutputSafety, ALongOutputNameWorksAndLeavesNoTemporaryFile) {
     const std::string name = std::string(246, 'n') + ".wav";
     ASSERT_EQ(name.size(), 250u);
