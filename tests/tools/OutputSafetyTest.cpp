@@ -118,7 +118,7 @@ TEST_F(OutputSafety, TheInputAsOutputIsRefusedByAnySpellingOrLink) {
     const std::string folderPath = std::filesystem::path(folder.file("in.wav")).parent_path().string();
     for (const std::string& output : {folder.file("in.wav"), folderPath + "/./in.wav", folderPath + "//in.wav",
                                       folder.file("hard.wav"), folder.file("soft.wav")}) {
-        // --overwrite is no leave to replace the input: only --in-place is.
+        // Only --in-place allows replacing the input, --overwrite does not.
         RenderRequest request = requestTo(output);
         request.overwrite = true;
         const std::string message = refusal([&] { renderFile(request); });
@@ -270,18 +270,18 @@ TEST_F(OutputSafety, OutputsThatAreNotRegularFilesAreRefusedAndKept) {
     EXPECT_EQ(sorted(folder.entries()), (std::vector<std::string>{"fifo.wav", "folder.wav", "in.wav", "null.wav"}));
 }
 
-// The built tool under strace, which names each descriptor's file: the new data is
-// on disk before it takes the output's name, and the rename once the folder is,
-// whether the rename may replace a file (with --overwrite) or not.
+// The built tool under strace, which names each descriptor's file: the temporary
+// file is flushed before it takes the output's name, and the folder after that,
+// both when the rename must not replace a file and when it replaces the first run's.
 TEST_F(OutputSafety, TheDataIsFlushedBeforeTheRenameAndTheFolderAfterIt) {
     const std::string folderPath = std::filesystem::canonical(folder.file("")).string();
     const TemporaryFolder traces;
-    for (const char* overwrite : {"", "-y"}) {
-        const std::string trace = traces.file(std::string("trace") + overwrite);
-        const std::string command = BREVANDER_STRACE
-                                    " -f -y -qq -e trace=fsync,fdatasync,rename,renameat,renameat2,link,linkat -o " +
-                                    trace + " " BREVANDER_TOOL " render " + folderPath + "/in.wav " + folderPath +
-                                    "/out.wav " + overwrite + " >/dev/null";
+    for (const std::string overwrite : {"", "--overwrite"}) {
+        const std::string trace = traces.file("trace" + overwrite);
+        const std::string command = "'" BREVANDER_STRACE
+                                    "' -f -y -qq -e trace=fsync,fdatasync,rename,renameat,renameat2,link,linkat -o '" +
+                                    trace + "' '" BREVANDER_TOOL "' render '" + folderPath + "/in.wav' '" + folderPath +
+                                    "/out.wav' " + overwrite + " >/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
         // S: the temporary file flushed; R: it renamed (or linked) to the output; D: the folder flushed.
         std::string order;
