@@ -3,6 +3,7 @@
 // and each change redesigns exactly what the VST 2 binding's setParameter would.
 #include "Lv2Shuffler.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstddef>
@@ -69,22 +70,7 @@ void applyChangedControls(Lv2ShufflerInstance& instance) {
     }
 }
 
-void run(LV2_Handle handle, std::uint32_t frames) {
-    auto& instance = *static_cast<Lv2ShufflerInstance*>(handle);
-    applyChangedControls(instance);
-    if (instance.inputs[0] == nullptr || instance.inputs[1] == nullptr || instance.outputs[0] == nullptr ||
-        instance.outputs[1] == nullptr) {
-        return;
-    }
-    // The core counts frames in 32-bit signed integers; a longer run goes in parts.
-    constexpr std::uint32_t kLongestPart = std::numeric_limits<std::int32_t>::max();
-    for (std::uint32_t done = 0; done < frames;) {
-        const std::uint32_t part = frames - done < kLongestPart ? frames - done : kLongestPart;
-        instance.core.processBlock(instance.inputs[0] + done, instance.inputs[1] + done, instance.outputs[0] + done,
-                                   instance.outputs[1] + done, static_cast<std::int32_t>(part));
-        done += part;
-    }
-}
+void run(LV2_Handle handle, std::uint32_t frames) { runInParts(handle, frames, kLongestPartFrames); }
 
 void deactivate(LV2_Handle) {}
 
@@ -97,3 +83,19 @@ const LV2_Descriptor kDescriptor = {kBrevanderLv2Uri, instantiate, connectPort, 
 }  // namespace
 
 const LV2_Descriptor& brevanderLv2Descriptor() { return kDescriptor; }
+
+void runInParts(LV2_Handle handle, std::uint32_t frames, std::uint32_t longestPartFrames) {
+    auto& instance = *static_cast<Lv2ShufflerInstance*>(handle);
+    applyChangedControls(instance);
+    if (instance.inputs[0] == nullptr || instance.inputs[1] == nullptr || instance.outputs[0] == nullptr ||
+        instance.outputs[1] == nullptr) {
+        return;
+    }
+    const std::uint32_t longest = std::clamp(longestPartFrames, 1u, kLongestPartFrames);
+    for (std::uint32_t done = 0; done < frames;) {
+        const std::uint32_t part = frames - done < longest ? frames - done : longest;
+        instance.core.processBlock(instance.inputs[0] + done, instance.inputs[1] + done, instance.outputs[0] + done,
+                                   instance.outputs[1] + done, static_cast<std::int32_t>(part));
+        done += part;
+    }
+}

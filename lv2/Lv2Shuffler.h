@@ -5,6 +5,7 @@
 #include <lv2/core/lv2.h>
 
 #include <cstdint>
+#include <limits>
 
 #include "Lv2Ports.h"
 #include "ShufflerCore.h"
@@ -25,3 +26,9 @@ struct Lv2ShufflerInstance {
 
 // The one plug-in this binding describes.
 const LV2_Descriptor& brevanderLv2Descriptor();
+
+// The core counts frames in 32-bit signed integers: the longest part of a run it is handed.
+inline constexpr auto kLongestPartFrames = static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max());
+// The descriptor's run, handing the core parts of at most `longestPartFrames` (1 to
+// kLongestPartFrames) frames.
+void runInParts(LV2_Handle handle, std::uint32_t frames, std::uint32_t longestPartFrames);

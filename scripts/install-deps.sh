@@ -12,7 +12,7 @@
 set -euo pipefail
 
 declare -A groups=(
-  [core]="cmake make g++ binutils libgtest-dev libgmock-dev googletest libbenchmark-dev libsndfile1-dev libcli11-dev python3 python3-matplotlib ffmpeg lv2-dev liblilv-dev lilv-utils sordi serdi"
+  [core]="cmake make g++ binutils libgtest-dev libgmock-dev googletest libbenchmark-dev libsndfile1-dev libcli11-dev python3 python3-matplotlib ffmpeg lv2-dev liblilv-dev lilv-utils sordi serdi strace"
   [windows]="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64"
   [arm]="g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user"
   [fuzz]="clang libclang-rt-14-dev"

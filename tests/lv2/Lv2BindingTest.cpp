@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -135,16 +136,23 @@ TEST(Lv2Binding, OutputIsTheVst2OutputForTheSameStoredValues) {
     }
 }
 
-TEST(Lv2Binding, ProcessesInPlace) {
+TEST(Lv2Binding, ProcessesInPlaceAndInParts) {
     Lv2TestHost separate;
     Lv2TestHost inPlace;
-    for (Lv2TestHost* host : {&separate, &inPlace}) {
+    Lv2TestHost inParts;
+    for (Lv2TestHost* host : {&separate, &inPlace, &inParts}) {
         host->control(kMicSpacing) = 31.5f;
         host->control(kEnableSumShelf) = 0.0f;
     }
     for (std::uint32_t block = 0; block < 3; ++block) {
         const StereoBlock input = noiseBlock(777, 40u + block);
-        EXPECT_TRUE(sameBits(inPlace.runInPlace(input), separate.run(input))) << "block " << block;
+        const StereoBlock expected = separate.run(input);
+        EXPECT_TRUE(sameBits(inPlace.runInPlace(input), expected)) << "block " << block;
+        // A run past the core's 32-bit frame count goes to it in parts, here of 10 frames.
+        StereoBlock parts = input;
+        inParts.connectAudio(parts.left.data(), parts.right.data(), parts.left.data(), parts.right.data());
+        runInParts(inParts.handle, 777, 10);
+        EXPECT_TRUE(sameBits(parts, expected)) << "in parts, block " << block;
     }
 }
 
@@ -224,13 +232,19 @@ TEST(Lv2Binding, AnEmptyRunOrOneWithoutAudioStillTakesTheControls) {
     EXPECT_EQ(lv2.core().storedValueOf(kLfWidth), 50.0f);
     EXPECT_TRUE(sameBits(block, untouched));
 
-    // Ports outside the plug-in's are ignored; a control port disconnected keeps its value.
+    // Ports outside the plug-in's change nothing in the instance.
+    unsigned char before[sizeof(Lv2ShufflerInstance)];
+    std::memcpy(before, lv2.handle, sizeof before);
     float stray = 1.0f;
     lv2.descriptor.connect_port(lv2.handle, kNumPorts, &stray);
     lv2.descriptor.connect_port(lv2.handle, 0xffffffffu, &stray);
+    EXPECT_EQ(std::memcmp(before, lv2.handle, sizeof before), 0) << "connecting a port past the last";
+    // A control port disconnected keeps its value, and the ports after it are still taken.
     lv2.descriptor.connect_port(lv2.handle, kFirstControlPort + std::uint32_t{kMicSpacing}, nullptr);
+    lv2.control(kMidBassCutFc) = 150.0f;
     lv2.descriptor.run(lv2.handle, 0);
     EXPECT_EQ(lv2.core().storedValueOf(kMicSpacing), 27.0f);
+    EXPECT_EQ(lv2.core().storedValueOf(kMidBassCutFc), 150.0f) << "a port after a disconnected one";
 }
 
 TEST(Lv2Binding, LifecycleCallsInEveryOrderTheInterfaceAllows) {

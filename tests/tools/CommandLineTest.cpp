@@ -33,6 +33,7 @@ protected:
     // The run failed with `status`, said so in one line naming `fragment`, and left
     // nothing but the input in the folder.
     void expectCleanFailure(const std::vector<std::string>& args, int status, const std::string& fragment) {
+        SCOPED_TRACE("expecting '" + fragment + "'");
         const ToolRun r = runTool(args);
         EXPECT_EQ(r.status, status) << r.err;
         EXPECT_EQ(r.err.rfind("brevander: ", 0), 0u) << r.err;
@@ -81,6 +82,7 @@ TEST_F(CommandLine, BadSettingsAreRefusedBeforeAnythingIsWritten) {
     expectCleanFailure({"render", in, out, "--set", "Width=100"}, 2, "\"LF Width\"");
     expectCleanFailure({"render", in, out, "--set", "Mic Spacing=80"}, 2, "out of range: 1 to 51 cm");
     expectCleanFailure({"render", in, out, "--param", "2=3"}, 2, "from 0 to 1");
+    expectCleanFailure({"render", in, out, "--param", "3=0.5x"}, 2, "got '0.5x'");
     expectCleanFailure({"render", in, out, "--set"}, 2, "needs a value");
     expectCleanFailure({"render", in, out, "--block", "0"}, 2, "--block");
     expectCleanFailure({"render", in, out, "--format", "mp3"}, 2, "unknown format");
@@ -202,7 +204,7 @@ TEST_F(CommandLine, VersionComesFromTheProject) {
 
 TEST_F(CommandLine, OptionsTakeTheirValueAfterAnEqualsSignToo) {
     const ToolRun r = runTool({"render", folder.file("in.wav"), folder.file("out.wav"), "--format=wav:24", "--block=64",
-                           "--set=LF Width=120", "--param=2=0.5"});
+                               "--set=LF Width=120", "--param=2=0.5"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readAudio(folder.file("out.wav")).info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
     kept = {"out.wav"};
@@ -271,16 +273,46 @@ TEST_F(CommandLine, APluginWithoutParametersSaysSo) {
     EXPECT_EQ(std::count(listing.out.begin(), listing.out.end(), '\n'), 1) << "only the heading";
 }
 
-TEST_F(CommandLine, ResponseRateHasOneStatedRange) {
-    for (const char* rate : {"43999", "8000", "768001", "44.1k"}) {
-        expectCleanFailure({"response", "--out", folder.file("r.png"), "--rate", rate}, 2,
-                           "--rate needs a whole number from 44000 to 768000, got '" + std::string(rate) + "'");
-    }
-    // The ends are accepted: the run goes on to load the plug-in, which is missing here.
-    for (const char* rate : {"44000", "768000"}) {
-        expectCleanFailure(
-            {"response", "--out", folder.file("r.png"), "--rate", rate, "--plugin", folder.file("absent.so")}, 1,
-            "no such file");
+// Each whole-number option takes both ends of its stated range and nothing past
+// them, nor a number with anything after it.
+TEST_F(CommandLine, WholeNumbersTakeTheirStatedRangeAndNothingElse) {
+    struct Row {
+        std::vector<std::string> command;  // up to the option, whose value follows
+        std::string range;
+        std::vector<std::string> refused;
+        std::vector<std::string> taken;
+        int statusTaken;
+    };
+    const std::string in = folder.file("in.wav");
+    const std::string out = folder.file("out.wav");
+    const std::string dir = folder.file("out");
+    const std::string absent = folder.file("absent.so");
+    const Row rows[] = {
+        {{"render", in, out, "-y", "--block"}, "1 to 1048576", {"0", "1048577", "512x"}, {"1", "1048576"}, 0},
+        {{"render", in, "--out-dir", dir, "-y", "-j"}, "1 to 1024", {"0", "1025", "2x"}, {"1", "1024"}, 0},
+        // The response goes on to load the plug-in, which is missing here.
+        {{"response", "--plugin", absent, "--out", folder.file("r.png"), "--rate"},
+         "44000 to 768000",
+         {"43999", "8000", "768001", "44.1k", "44100Hz"},
+         {"44000", "768000"},
+         1},
+    };
+    kept = {"out.wav", "out"};
+    for (const Row& row : rows) {
+        const std::string& option = row.command.back();
+        std::vector<std::string> args = row.command;
+        for (const std::string& value : row.refused) {
+            SCOPED_TRACE(option + " " + value);
+            args.push_back(value);
+            expectCleanFailure(args, 2, option + " needs a whole number from " + row.range + ", got '" + value + "'");
+            args.pop_back();
+        }
+        for (const std::string& value : row.taken) {
+            args.push_back(value);
+            const ToolRun r = runTool(args);
+            EXPECT_EQ(r.status, row.statusTaken) << option << " " << value << ": " << r.err;
+            args.pop_back();
+        }
     }
 }
 

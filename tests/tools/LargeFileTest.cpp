@@ -146,16 +146,25 @@ TEST(LargeFile, WavUnderFourGibibytesStaysAPlainWav) {
 }
 
 TEST(LargeFile, APlainWavStopsWithAnErrorBeforePassingItsLimit) {
+    const int format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    constexpr std::int64_t kFrameBytes = 2 * 4;
+    // The most frames that leave the header its 4 KiB within the 32-bit sizes.
+    const std::int64_t fitting = (kFourGiB - 4096) / kFrameBytes - 1;
+    // The container is chosen as the file opens, from the length promised: plain up
+    // to the limit, RF64 one frame past it or when the length is unknown.
+    for (const auto& [promised, container] :
+         {std::pair{fitting, "RIFF"}, std::pair{fitting + 1, "RF64"}, std::pair{std::int64_t{-1}, "RF64"}}) {
+        HeaderKeepingSink sink;
+        AudioWriter writer(sink, "edge.wav", format, 2, 44100, promised);
+        EXPECT_EQ(sink.text(0, 4), container) << promised << " frames promised";
+    }
     // An input that holds more than its header promised must not overflow the header.
     HeaderKeepingSink sink;
-    const int format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
     AudioWriter writer(sink, "promised-little.wav", format, 2, 44100, 1000);
-    constexpr std::int64_t kFrameBytes = 2 * 4;
-    const std::int64_t fitting = (kFourGiB - 4096) / kFrameBytes - 1;
     writeSilence(writer, fitting);
-    const std::vector<float> more(2 * 2048, 0.0f);
+    const std::vector<float> more(2, 0.0f);
     try {
-        writer.write(more.data(), 2048);
+        writer.write(more.data(), 1);
         FAIL() << "wrote past the limit";
     } catch (const ToolError& e) {
         EXPECT_NE(std::string(e.what()).find("4 GiB"), std::string::npos) << e.what();

@@ -112,17 +112,21 @@ protected:
 
 }  // namespace
 
-TEST_F(OutputSafety, TheInputAsOutputIsRefusedByAnySpellingOrHardLink) {
+TEST_F(OutputSafety, TheInputAsOutputIsRefusedByAnySpellingOrLink) {
     ASSERT_EQ(link(folder.file("in.wav").c_str(), folder.file("hard.wav").c_str()), 0);
+    ASSERT_EQ(symlink("in.wav", folder.file("soft.wav").c_str()), 0);
     const std::string folderPath = std::filesystem::path(folder.file("in.wav")).parent_path().string();
-    for (const std::string& output :
-         {folder.file("in.wav"), folderPath + "/./in.wav", folderPath + "//in.wav", folder.file("hard.wav")}) {
-        const std::string message = refusal([&] { renderFile(requestTo(output)); });
+    for (const std::string& output : {folder.file("in.wav"), folderPath + "/./in.wav", folderPath + "//in.wav",
+                                      folder.file("hard.wav"), folder.file("soft.wav")}) {
+        // Only --in-place allows replacing the input, --overwrite does not.
+        RenderRequest request = requestTo(output);
+        request.overwrite = true;
+        const std::string message = refusal([&] { renderFile(request); });
         EXPECT_NE(message.find("is the input file"), std::string::npos) << message;
         EXPECT_NE(message.find("--in-place"), std::string::npos) << message;
         EXPECT_EQ(message.find('\n'), std::string::npos) << message;
         EXPECT_TRUE(holds(folder.file("in.wav"), original)) << output;
-        EXPECT_EQ(sorted(folder.entries()), (std::vector<std::string>{"hard.wav", "in.wav"})) << output;
+        EXPECT_EQ(sorted(folder.entries()), (std::vector<std::string>{"hard.wav", "in.wav", "soft.wav"})) << output;
     }
 }
 
@@ -177,13 +181,16 @@ TEST_F(OutputSafety, AFileThatAppearsDuringTheRenderIsNotReplaced) {
 TEST_F(OutputSafety, AReadOnlyFileIsKeptEvenWithOverwrite) {
     writeBytes(folder.file("out.wav"), userBytes);
     ASSERT_EQ(chmod(folder.file("out.wav").c_str(), 0444), 0);
-    RenderRequest request = requestTo(folder.file("out.wav"));
-    request.overwrite = true;
-    const std::string message = refusal([&] { renderFile(request); });
-    EXPECT_NE(message.find("read-only"), std::string::npos) << message;
-    EXPECT_TRUE(holds(folder.file("out.wav"), userBytes));
-    EXPECT_EQ(modeOf(folder.file("out.wav")) & 07777, 0444u);
-    EXPECT_EQ(sorted(folder.entries()), (std::vector<std::string>{"in.wav", "out.wav"}));
+    // Without --overwrite too the message names what --overwrite can't change.
+    for (const bool overwrite : {true, false}) {
+        RenderRequest request = requestTo(folder.file("out.wav"));
+        request.overwrite = overwrite;
+        const std::string message = refusal([&] { renderFile(request); });
+        EXPECT_NE(message.find("read-only"), std::string::npos) << message;
+        EXPECT_TRUE(holds(folder.file("out.wav"), userBytes));
+        EXPECT_EQ(modeOf(folder.file("out.wav")) & 07777, 0444u);
+        EXPECT_EQ(sorted(folder.entries()), (std::vector<std::string>{"in.wav", "out.wav"}));
+    }
 }
 
 TEST_F(OutputSafety, AReplacedFileKeepsItsModeAndOwner) {
@@ -261,6 +268,37 @@ TEST_F(OutputSafety, OutputsThatAreNotRegularFilesAreRefusedAndKept) {
     EXPECT_TRUE(S_ISLNK(modeOf(folder.file("null.wav"))));
     EXPECT_TRUE(std::filesystem::is_directory(folder.file("folder.wav")));
     EXPECT_EQ(sorted(folder.entries()), (std::vector<std::string>{"fifo.wav", "folder.wav", "in.wav", "null.wav"}));
+}
+
+// The built tool under strace, which names each descriptor's file: the temporary
+// file is flushed before it takes the output's name, and the folder after that,
+// both when the rename must not replace a file and when it replaces the first run's.
+TEST_F(OutputSafety, TheDataIsFlushedBeforeTheRenameAndTheFolderAfterIt) {
+    const std::string folderPath = std::filesystem::canonical(folder.file("")).string();
+    const TemporaryFolder traces;
+    for (const std::string overwrite : {"", "--overwrite"}) {
+        const std::string trace = traces.file("trace" + overwrite);
+        const std::string command = "'" BREVANDER_STRACE
+                                    "' -f -y -qq -e trace=fsync,fdatasync,rename,renameat,renameat2,link,linkat -o '" +
+                                    trace + "' '" BREVANDER_TOOL "' render '" + folderPath + "/in.wav' '" + folderPath +
+                                    "/out.wav' " + overwrite + " >/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        // S: the temporary file flushed; R: it renamed (or linked) to the output; D: the folder flushed.
+        std::string order;
+        std::istringstream lines(readBytes(trace));
+        for (std::string line; std::getline(lines, line);) {
+            const bool sync = line.find("sync(") != std::string::npos;
+            if (sync && line.find(".partial>") != std::string::npos) {
+                order += 'S';
+            } else if (line.find(".partial\"") != std::string::npos &&
+                       line.find('"' + folderPath + "/out.wav\"") != std::string::npos) {
+                order += 'R';
+            } else if (sync && line.find("<" + folderPath + ">") != std::string::npos) {
+                order += 'D';
+            }
+        }
+        EXPECT_EQ(order, "SRD") << "with '" << overwrite << "':\n" << readBytes(trace);
+    }
 }
 
 TEST_F(OutputSafety, ALongOutputNameWorksAndLeavesNoTemporaryFile) {
