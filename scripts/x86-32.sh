@@ -117,7 +117,7 @@ case ${1:-} in
     esac
     status=0
     "$@" || status=$?
-    line="32-bit x86: the win32 suites ran $how."
+    line="32-bit x86: the win32 suites ran $how, whole: no case was thinned or skipped."
     echo "$line"
     [ -z "${BREVANDER_X86_32_REPORT:-}" ] || echo "$line" >>"$BREVANDER_X86_32_REPORT"
     exit $status
