@@ -19,14 +19,21 @@ export class AudioFileError extends Error {}
 
 const ascii = (bytes, at, length) => String.fromCharCode(...bytes.subarray(at, at + length));
 
-function wavFormat(bytes, view) {
+// The chunks after a RIFF file's (little-endian sizes) or an IFF file's (big-endian)
+// 12-byte header, as far as the bytes go: {id, at (where its body starts), size}.
+function* chunks(bytes, view, littleEndian) {
   for (let at = 12; at + 8 <= bytes.length; ) {
-    const id = ascii(bytes, at, 4);
-    const size = view.getUint32(at + 4, true);
-    if (id === 'fmt ' && at + 16 <= bytes.length) {
-      return { channels: view.getUint16(at + 10, true), rateHz: view.getUint32(at + 12, true) };
-    }
+    const size = view.getUint32(at + 4, littleEndian);
+    yield { id: ascii(bytes, at, 4), at: at + 8, size };
     at += 8 + size + (size & 1);
+  }
+}
+
+function wavFormat(bytes, view) {
+  for (const { id, at } of chunks(bytes, view, true)) {
+    if (id === 'fmt ' && at + 8 <= bytes.length) {
+      return { channels: view.getUint16(at + 2, true), rateHz: view.getUint32(at + 4, true) };
+    }
   }
   return null;
 }
@@ -39,13 +46,11 @@ function extended(view, at) {
 }
 
 function aiffFormat(bytes, view) {
-  for (let at = 12; at + 8 <= bytes.length; ) {
-    const size = view.getUint32(at + 4);
-    if (ascii(bytes, at, 4) === 'COMM' && at + 26 <= bytes.length) {
-      const integer = ascii(bytes, 8, 4) === 'AIFF' || (at + 30 <= bytes.length && ['NONE', 'twos'].includes(ascii(bytes, at + 26, 4)));
-      return { channels: view.getUint16(at + 8), rateHz: Math.round(extended(view, at + 16)), integerBits: integer ? view.getUint16(at + 14) : 0 };
+  for (const { id, at } of chunks(bytes, view, false)) {
+    if (id === 'COMM' && at + 18 <= bytes.length) {
+      const integer = ascii(bytes, 8, 4) === 'AIFF' || (at + 22 <= bytes.length && ['NONE', 'twos'].includes(ascii(bytes, at + 18, 4)));
+      return { channels: view.getUint16(at), rateHz: Math.round(extended(view, at + 8)), integerBits: integer ? view.getUint16(at + 6) : 0 };
     }
-    at += 8 + size + (size & 1);
   }
   return null;
 }
@@ -99,19 +104,16 @@ export function readPlainWav(buffer) {
   if (bytes.length < 12 || ascii(bytes, 0, 4) !== 'RIFF' || ascii(bytes, 8, 4) !== 'WAVE') return null;
   let format = null;
   let data = null;
-  for (let at = 12; at + 8 <= bytes.length; ) {
-    const id = ascii(bytes, at, 4);
-    const size = view.getUint32(at + 4, true);
+  for (const { id, at, size } of chunks(bytes, view, true)) {
     if (id === 'fmt ' && size >= 16) {
-      let tag = view.getUint16(at + 8, true);
-      if (tag === 0xfffe && size >= 40) tag = view.getUint16(at + 32, true);
-      format = { tag, channels: view.getUint16(at + 10, true), rateHz: view.getUint32(at + 12, true), bits: view.getUint16(at + 22, true) };
+      let tag = view.getUint16(at, true);
+      if (tag === 0xfffe && size >= 40) tag = view.getUint16(at + 24, true);
+      format = { tag, channels: view.getUint16(at + 2, true), rateHz: view.getUint32(at + 4, true), bits: view.getUint16(at + 14, true) };
     } else if (id === 'data') {
       // A header that promises more than the file holds: as far as it goes.
-      data = { at: at + 8, size: Math.min(size, bytes.length - at - 8) };
+      data = { at, size: Math.min(size, bytes.length - at) };
       break;
     }
-    at += 8 + size + (size & 1);
   }
   if (!format || !data || format.channels < 1) return null;
   const { tag, channels, rateHz, bits } = format;

@@ -49,6 +49,11 @@ export class Shuffler {
     return this.wasm.brevander_set_default(this.handle, index) === 1;
   }
 
+  // The value parameter `index` holds once applied, in the core's unit (the gain linear).
+  storedValue(index) {
+    return this.wasm.brevander_stored_value(this.handle, index);
+  }
+
   clear() {
     this.wasm.brevander_clear(this.handle);
   }

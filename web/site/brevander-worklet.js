@@ -24,8 +24,8 @@ class BrevanderProcessor extends AudioWorkletProcessor {
     this.effect = new Shuffler(this.wasm, sampleRate);
     setting.forEach((value, index) => this.set(index, value));
     this.processed = true;
-    // Frames of crossfade left after an A/B switch, which starts at a quantum's start.
-    this.fadeFrames = 0;
+    // Whether the next quantum crossfades, after an A/B switch.
+    this.fading = false;
     this.port.onmessage = (event) => this.receive(event.data);
   }
 
@@ -39,7 +39,7 @@ class BrevanderProcessor extends AudioWorkletProcessor {
       this.set(message.index, message.value);
     } else if (message.type === 'listen' && message.processed !== this.processed) {
       this.processed = message.processed;
-      this.fadeFrames = 128;
+      this.fading = true;
     } else if (message.type === 'clear') {
       this.effect.clear();
     }
@@ -78,11 +78,10 @@ class BrevanderProcessor extends AudioWorkletProcessor {
       this.views.right.fill(0);
     }
     this.wasm.brevander_process(wet.handle, frames);
-    const fading = this.fadeFrames > 0;
-    if (!fading && this.processed) {
+    if (!this.fading && this.processed) {
       outLeft.set(this.views.left);
       outRight.set(this.views.right);
-    } else if (!fading) {
+    } else if (!this.fading) {
       if (inLeft) {
         outLeft.set(inLeft);
         outRight.set(inRight);
@@ -98,7 +97,7 @@ class BrevanderProcessor extends AudioWorkletProcessor {
         outLeft[i] = processedShare * wet.left[i] + (1 - processedShare) * dryLeft;
         outRight[i] = processedShare * wet.right[i] + (1 - processedShare) * dryRight;
       }
-      this.fadeFrames = 0;
+      this.fading = false;
     }
     this.frame += frames;
     return true;

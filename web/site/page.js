@@ -72,7 +72,7 @@ function showSetting() {
     } else {
       input.value = value;
     }
-    const stored = state.plotEffect ? state.plotEffect.wasm.brevander_stored_value(state.plotEffect.handle, index) : NaN;
+    const stored = state.plotEffect ? state.plotEffect.storedValue(index) : NaN;
     const text = displayText(p, stored);
     $(`control-${p.key}-text`).textContent = text;
     input.setAttribute('aria-valuetext', p.unit ? `${text} ${p.unit}` : text);
@@ -173,16 +173,22 @@ function formatTime(seconds) {
 async function makePlayer(recording) {
   // The context runs at the recording's rate, so the effect works at it too.
   const context = new AudioContext({ sampleRate: recording.rateHz });
-  await context.audioWorklet.addModule(state.workletUrl);
-  const node = new AudioWorkletNode(context, 'brevander', {
-    numberOfInputs: 1, numberOfOutputs: 1, outputChannelCount: [2],
-    channelCount: 2, channelCountMode: 'explicit', channelInterpretation: 'speakers',
-    processorOptions: { wasmBytes: state.wasmBytes, setting: state.setting },
-  });
+  const node = await effectNode(context);
   node.connect(context.destination);
   node.port.onmessage = (event) => showMessage(`The effect refused ${PARAMETERS[event.data.index].name} = ${event.data.value}.`);
   node.port.postMessage({ type: 'listen', processed: $('hear-processed').checked });
   return { context, node, source: null, startedAt: 0, offset: 0, playing: false };
+}
+
+// The effect's worklet in `context`, stereo in and out, with the page's setting as
+// it stands (later changes reach it as messages).
+async function effectNode(context) {
+  await context.audioWorklet.addModule(state.workletUrl);
+  return new AudioWorkletNode(context, 'brevander', {
+    numberOfInputs: 1, numberOfOutputs: 1, outputChannelCount: [2],
+    channelCount: 2, channelCountMode: 'explicit', channelInterpretation: 'speakers',
+    processorOptions: { wasmBytes: state.wasmBytes, setting: [...state.setting] },
+  });
 }
 
 function position() {
@@ -300,12 +306,7 @@ async function render() {
   try {
     const frames = recording.stereo.length;
     const context = new OfflineAudioContext(2, frames, recording.rateHz);
-    await context.audioWorklet.addModule(state.workletUrl);
-    const node = new AudioWorkletNode(context, 'brevander', {
-      numberOfInputs: 1, numberOfOutputs: 1, outputChannelCount: [2],
-      channelCount: 2, channelCountMode: 'explicit', channelInterpretation: 'speakers',
-      processorOptions: { wasmBytes: state.wasmBytes, setting: [...state.setting] },
-    });
+    const node = await effectNode(context);
     const source = new AudioBufferSourceNode(context, { buffer: recording.stereo });
     source.connect(node).connect(context.destination);
     source.start(0);
@@ -330,7 +331,6 @@ async function render() {
     link.download = outputName(recording.name);
     link.textContent = `Download ${link.download} again`;
     link.hidden = false;
-    state.lastRender = rendered;
     link.click();
   } catch (error) {
     showMessage(error instanceof AudioFileError ? error.message : `The render failed: ${error.message}`);
@@ -419,11 +419,10 @@ async function start() {
   $('demo-scene').hidden = !(scene && scene.ok);
 }
 
-// For the tests: what the plot shows, the last render and the module's bytes.
+// For the tests and benchmarks: what the plot shows, the module's bytes and the worklet.
 window.brevanderPage = {
   ready: start().catch((error) => showMessage(`The page could not start: ${error.message}`)),
   plotData: () => state.plotData,
-  lastRender: () => state.lastRender,
   wasmBytes: () => state.wasmBytes,
   workletUrl: () => state.workletUrl,
 };
