@@ -336,8 +336,7 @@ int renderThroughAFifo(const TemporaryFolder& folder, const std::string& input, 
                        bool interactive, std::ostringstream& err) {
     const std::string fifo = folder.file("live.wav");
     EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    std::ifstream source(input, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>());
+    const std::string bytes = readBytes(input);
     std::thread feeder([&] {
         const int pipe = open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
         for (std::size_t at = 0; pipe >= 0 && at < bytes.size();) {

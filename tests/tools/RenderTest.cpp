@@ -8,8 +8,6 @@
 #include <cmath>
 #include <cstdint>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "ParameterTable.h"
@@ -194,10 +192,6 @@ TEST(Render, BlockSizeDoesNotChangeTheOutput) {
 // Anything a file records of the moment it was written shows once the clock has
 // moved on to another second between two renders.
 TEST(Render, TheSameInputAndSettingsGiveTheSameBytesAtAnyTime) {
-    const auto bytesOf = [](const std::string& path) {
-        std::ifstream file(path, std::ios::binary);
-        return std::vector<char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    };
     TemporaryFolder folder;
     const std::vector<float> samples = noise(3000, 2, 0.5f, 11u);
     for (const char* name : {"in.wav", "in.aiff"}) {
@@ -218,8 +212,8 @@ TEST(Render, TheSameInputAndSettingsGiveTheSameBytesAtAnyTime) {
         const AudioContents first = readAudio(folder.file(std::string("first-") + name));
         EXPECT_EQ(first.info.format, container | SF_FORMAT_FLOAT) << name;
         EXPECT_EQ(first.interleaved.size(), samples.size()) << name;
-        EXPECT_EQ(bytesOf(folder.file(std::string("first-") + name)),
-                  bytesOf(folder.file(std::string("second-") + name)))
+        EXPECT_EQ(readBytes(folder.file(std::string("first-") + name)),
+                  readBytes(folder.file(std::string("second-") + name)))
             << name;
     }
 }

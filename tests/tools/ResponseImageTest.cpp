@@ -11,11 +11,7 @@
 
 namespace {
 
-std::string firstBytes(const std::string& path, std::size_t count) {
-    std::ifstream in(path, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return text.substr(0, count);
-}
+std::string firstBytes(const std::string& path, std::size_t count) { return readBytes(path).substr(0, count); }
 
 }  // namespace
 

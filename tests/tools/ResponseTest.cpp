@@ -26,6 +26,7 @@
 #include "ParameterTable.h"
 #include "Response.h"
 #include "SpacingFilter.h"
+#include "TemporaryFolder.h"
 #include "host/LoadedPlugin.h"
 
 namespace {
@@ -236,11 +237,6 @@ std::complex<double> degreesPolar(double magnitude, double degrees) {
     return std::polar(magnitude, degrees / kDegreesPerRadian);
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // Sets an environment variable for as long as it lives.
 class ScopedEnvironment {
 public:
@@ -302,7 +298,7 @@ TEST_F(ResponseFiles, PlotIsAPngAndBadInputThrowsOneLine) {
     }
     writeResponseCsv(path("r.csv"), points);
     plotResponse(path("r.csv"), path("r.png"), "test plot", "png");
-    const std::string png = readFile(path("r.png"));
+    const std::string png = readBytes(path("r.png"));
     ASSERT_GT(png.size(), 1000u);
     EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
     // Nothing left of the temporary file the picture was written through.
@@ -337,5 +333,5 @@ TEST_F(ResponseFiles, ScriptGetsItsArgumentsVerbatimAndItsLastErrorLineIsReporte
         EXPECT_NE(message.find("exit status 3"), std::string::npos) << message;
         EXPECT_EQ(message.substr(message.size() - 12), ": last words") << message;
     }
-    EXPECT_EQ(readFile(path("out.txt")), path("in.csv") + "\n" + path("out.txt") + "\n" + title + "\nsvg\nAgg");
+    EXPECT_EQ(readBytes(path("out.txt")), path("in.csv") + "\n" + path("out.txt") + "\n" + title + "\nsvg\nAgg");
 }

@@ -1,5 +1,5 @@
 // A fresh folder for one test's files, removed with everything in it afterwards;
-// and helpers to write and read audio files there.
+// and helpers to write and read audio files there, and any file's bytes.
 #pragma once
 
 #include <sndfile.h>
@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,12 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// A whole file's bytes; none for a file that can't be read.
+inline std::string readBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
 
 inline void writeAudio(const std::string& path, int format, int channels, int sampleRateHz,
                        const std::vector<float>& interleaved) {
