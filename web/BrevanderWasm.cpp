@@ -74,13 +74,9 @@ std::int32_t brevander_set_value(BrevanderWeb* instance, std::int32_t index, dou
         return 0;
     }
     const ParameterInfo& info = kParameterTable[static_cast<std::size_t>(index)];
+    // A switch's unit is its raw value, 0 to 1, which the same mapping keeps as it is.
     float normalised = 0.0f;
-    if (isSwitch(info)) {
-        if (!(value >= 0.0 && value <= 1.0)) {
-            return 0;
-        }
-        normalised = static_cast<float>(value);
-    } else if (!normalisedFromUnitValue(info, value, normalised)) {
+    if (!normalisedFromUnitValue(info, value, normalised)) {
         return 0;
     }
     instance->pendingStored[index] = toStored(info, normalised);
