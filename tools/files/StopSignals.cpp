@@ -13,7 +13,6 @@
 #include <string>
 #include <thread>
 
-#include "Render.h"
 #include "TemporaryFiles.h"
 
 namespace {
@@ -60,7 +59,6 @@ void waitForSignals() {
             continue;
         }
         received = true;
-        requestRenderStop();
         std::unique_lock<std::mutex> lock(stateMutex);
         if (claimed.wait_for(lock, kGracePeriod, [] { return exitClaimed; })) {
             continue;
