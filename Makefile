@@ -1,4 +1,4 @@
-# The entry points: `make demo` builds everything and runs the tool's demo (a
+# The entry points: `make demo` builds the tool and the plug-ins and runs its demo (a
 # synthesised spaced-pair scene through the plug-in, into demo/); `make test`
 # builds the Linux x86-64, 32-bit Windows, 64-bit Windows, arm64 Linux and armhf
 # Linux plug-in files and runs every test against each (the Windows ones under
@@ -79,7 +79,12 @@ precision: build-bench
 install: build-linux
 	cmake --install build/linux --prefix $(PREFIX)
 
-demo: build-linux
+# The demo needs the tool, the plug-in file it loads and the LV2 bundle beside them,
+# not the test programs that the full build makes.
+DEMO_TARGETS := brevander Brevander brevander_lv2
+demo: deps
+	cmake --preset linux >/dev/null
+	cmake --build --preset linux --target $(DEMO_TARGETS)
 	build/linux/brevander demo --out-dir demo --overwrite
 
 # Every build's tests run, whatever an earlier one gave; the summary at the end
