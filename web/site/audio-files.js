@@ -232,11 +232,11 @@ export function asStereo(buffer) {
   return stereo;
 }
 
-// A 32-bit float WAV (format 3, with the fact chunk float WAVs carry) of a stereo
-// AudioBuffer, as a Blob.
-export function floatWav(buffer) {
-  const frames = buffer.length;
-  const channels = buffer.numberOfChannels;
+// A 32-bit float WAV (format 3, with the fact chunk float WAVs carry) of channels
+// given as Float32Arrays of one length, as a Blob. Runs in the render's worker too.
+export function floatWav(data, rateHz) {
+  const frames = data[0].length;
+  const channels = data.length;
   const dataBytes = frames * channels * 4;
   if (dataBytes > MAX_RENDER_BYTES) throw new AudioFileError('The render is too long to write as one WAV in this page; render it with the brevander tool.');
   const header = new DataView(new ArrayBuffer(58));
@@ -248,8 +248,8 @@ export function floatWav(buffer) {
   header.setUint32(16, 18, true);
   header.setUint16(20, 3, true);
   header.setUint16(22, channels, true);
-  header.setUint32(24, buffer.sampleRate, true);
-  header.setUint32(28, buffer.sampleRate * channels * 4, true);
+  header.setUint32(24, rateHz, true);
+  header.setUint32(28, rateHz * channels * 4, true);
   header.setUint16(32, channels * 4, true);
   header.setUint16(34, 32, true);
   header.setUint16(36, 0, true);
@@ -261,7 +261,6 @@ export function floatWav(buffer) {
   // Interleaved in pieces, so no second copy of the whole render is needed at once.
   const parts = [header.buffer];
   const piece = 1 << 16;
-  const data = [...Array(channels).keys()].map((c) => buffer.getChannelData(c));
   for (let from = 0; from < frames; from += piece) {
     const n = Math.min(piece, frames - from);
     const interleaved = new Float32Array(n * channels);

@@ -1,6 +1,6 @@
 // The page: opens a recording at its own rate, plays it through the effect's
 // worklet with an A/B switch, keeps the setting in the address and the command
-// line, plots the response from the module, and renders the file offline.
+// line, plots the response from the module, and renders the file in a worker.
 import { asStereo, AudioFileError, decodeRecording, floatWav } from './audio-files.js';
 import { instantiateModule, Shuffler } from './brevander-core.js';
 import { commandLine, defaultSetting, displayText, PARAMETERS, settingFromHash, settingToHash } from './parameters.js';
@@ -18,6 +18,7 @@ const state = {
   plotEffect: null,
   plots: null,
   plotData: null,
+  render: null,     // the running render's {done, cancel}
 };
 
 function showMessage(text) {
@@ -170,13 +171,18 @@ function formatTime(seconds) {
   return `${m}:${(seconds - 60 * m).toFixed(1).padStart(4, '0')}`;
 }
 
+// The worklet's mode for the checked one of A, B, sum alone and difference alone.
+function listeningMode() {
+  return document.querySelector('input[name="ab"]:checked').value;
+}
+
 async function makePlayer(recording) {
   // The context runs at the recording's rate, so the effect works at it too.
   const context = new AudioContext({ sampleRate: recording.rateHz });
   const node = await effectNode(context);
   node.connect(context.destination);
   node.port.onmessage = (event) => showMessage(`The effect refused ${PARAMETERS[event.data.index].name} = ${event.data.value}.`);
-  node.port.postMessage({ type: 'listen', processed: $('hear-processed').checked });
+  node.port.postMessage({ type: 'listen', mode: listeningMode() });
   return { context, node, source: null, startedAt: 0, offset: 0, playing: false };
 }
 
@@ -295,58 +301,80 @@ async function openFile(file) {
 
 // --- Rendering ---------------------------------------------------------------------
 
+class RenderCancelled extends Error {}
+
+// The recording through the effect with `setting`, in a worker of its own: {done,
+// a promise of the float WAV's Blob; cancel()}. The worker gets copies of the
+// samples, so the recording stays playable meanwhile.
+function startRender(recording, setting, onProgress) {
+  const worker = new Worker(state.renderWorkerUrl);
+  const left = recording.stereo.getChannelData(0).slice();
+  const right = recording.stereo.getChannelData(1).slice();
+  let cancel;
+  const done = new Promise((resolve, reject) => {
+    const finish = (settle, value) => {
+      worker.terminate();
+      settle(value);
+    };
+    cancel = () => finish(reject, new RenderCancelled());
+    worker.onmessage = ({ data }) => {
+      if (data.type === 'progress') {
+        onProgress(data.done);
+      } else if (data.type === 'done') {
+        finish(resolve, data.wav);
+      } else {
+        finish(reject, data.forUser ? new AudioFileError(data.message) : new Error(data.message));
+      }
+    };
+    worker.onerror = (event) => finish(reject, new Error(event.message));
+  });
+  worker.postMessage({ wasmBytes: state.wasmBytes, rateHz: recording.rateHz, setting: [...setting], left, right },
+    [left.buffer, right.buffer]);
+  return { done, cancel };
+}
+
 async function render() {
   const recording = state.recording;
-  if (!recording) return;
+  if (!recording || state.render) return;
   $('render').disabled = true;
+  $('cancel-render').hidden = false;
   const progress = $('render-progress');
   progress.hidden = false;
   progress.value = 0;
   showMessage('');
+  state.render = startRender(recording, state.setting, (done) => { progress.value = done; });
   try {
-    const frames = recording.stereo.length;
-    const context = new OfflineAudioContext(2, frames, recording.rateHz);
-    const node = await effectNode(context);
-    const source = new AudioBufferSourceNode(context, { buffer: recording.stereo });
-    source.connect(node).connect(context.destination);
-    source.start(0);
-    // Suspending at points along the way is the only progress an offline render gives.
-    const steps = 50;
-    const quantumSeconds = 128 / recording.rateHz;
-    for (let i = 1; i < steps; ++i) {
-      const at = Math.floor((recording.stereo.duration * i) / steps / quantumSeconds) * quantumSeconds;
-      if (at > 0 && at < recording.stereo.duration) {
-        context.suspend(at).then(() => {
-          progress.value = i / steps;
-          context.resume();
-        }).catch(() => {});
-      }
-    }
-    const rendered = await context.startRendering();
+    const wav = await state.render.done;
     progress.value = 1;
-    const url = URL.createObjectURL(floatWav(rendered));
     const link = $('download');
     if (link.href) URL.revokeObjectURL(link.href);
-    link.href = url;
+    link.href = URL.createObjectURL(wav);
     link.download = outputName(recording.name);
     link.textContent = `Download ${link.download} again`;
     link.hidden = false;
     link.click();
   } catch (error) {
-    showMessage(error instanceof AudioFileError ? error.message : `The render failed: ${error.message}`);
+    if (error instanceof RenderCancelled) {
+      progress.hidden = true;
+      showMessage('The render was cancelled.');
+    } else {
+      showMessage(error instanceof AudioFileError ? error.message : `The render failed: ${error.message}`);
+    }
   } finally {
+    state.render = null;
     $('render').disabled = false;
+    $('cancel-render').hidden = true;
   }
 }
 
 // --- Start -----------------------------------------------------------------------
 
-// The worklet and the module wrapper it imports, joined into one script held in
-// memory, so that opening or rendering a file later needs no network.
-async function loadWorklet() {
-  const [core, worklet] = await Promise.all(
-    ['brevander-core.js', 'brevander-worklet.js'].map(async (url) => (await fetch(url)).text()));
-  const script = `${core.replace(/^export /gm, '')}\n${worklet.replace(/^import .*$/m, '')}`;
+// A worklet's or worker's script and the modules it imports, joined into one
+// classic script held in memory: neither kind of script may import from a URL
+// made in memory, and opening or rendering a file later needs no network.
+async function scriptInMemory(urls) {
+  const texts = await Promise.all(urls.map(async (url) => (await fetch(url)).text()));
+  const script = texts.map((text) => text.replace(/^export /gm, '').replace(/^import .*$/gm, '')).join('\n');
   return URL.createObjectURL(new Blob([script], { type: 'text/javascript' }));
 }
 
@@ -372,9 +400,9 @@ function wireEvents() {
   $('loop').addEventListener('change', () => {
     if (state.player && state.player.source) state.player.source.loop = $('loop').checked;
   });
-  for (const id of ['hear-processed', 'hear-untouched']) {
-    $(id).addEventListener('change', () => {
-      if (state.player) state.player.node.port.postMessage({ type: 'listen', processed: $('hear-processed').checked });
+  for (const radio of document.querySelectorAll('input[name="ab"]')) {
+    radio.addEventListener('change', () => {
+      if (state.player) state.player.node.port.postMessage({ type: 'listen', mode: listeningMode() });
     });
   }
   $('reset').addEventListener('click', resetSetting);
@@ -386,6 +414,7 @@ function wireEvents() {
     }
   });
   $('render').addEventListener('click', render);
+  $('cancel-render').addEventListener('click', () => state.render && state.render.cancel());
   $('demo-scene').addEventListener('click', async () => {
     const response = await fetch('demo-scene.wav');
     openFile(new File([await response.blob()], 'demo-scene.wav'));
@@ -409,7 +438,8 @@ async function start() {
   wireEvents();
   const response = await fetch('brevander.wasm');
   state.wasmBytes = await response.arrayBuffer();
-  state.workletUrl = await loadWorklet();
+  state.workletUrl = await scriptInMemory(['brevander-core.js', 'brevander-worklet.js']);
+  state.renderWorkerUrl = await scriptInMemory(['brevander-core.js', 'audio-files.js', 'render-worker.js']);
   state.plotExports = instantiateModule(state.wasmBytes);
   makePlotEffect(PLOT_RATE_HZ);
   showSetting();
@@ -419,10 +449,12 @@ async function start() {
   $('demo-scene').hidden = !(scene && scene.ok);
 }
 
-// For the tests and benchmarks: what the plot shows, the module's bytes and the worklet.
+// For the tests and benchmarks: what the plot shows, the module's bytes, the
+// worklet, and the render without its download.
 window.brevanderPage = {
   ready: start().catch((error) => showMessage(`The page could not start: ${error.message}`)),
   plotData: () => state.plotData,
   wasmBytes: () => state.wasmBytes,
   workletUrl: () => state.workletUrl,
+  startRender,
 };
