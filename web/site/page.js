@@ -414,6 +414,7 @@ function wireEvents() {
     }
   });
   $('render').addEventListener('click', render);
+  $('reload').addEventListener('click', () => location.reload());
   $('cancel-render').addEventListener('click', () => state.render && state.render.cancel());
   $('demo-scene').addEventListener('click', async () => {
     const response = await fetch('demo-scene.wav');
@@ -431,7 +432,21 @@ function loadSettingFromAddress() {
   if (refused.length > 0) showMessage(`The address's setting ${refused.join(', ')} makes no sense here and was left at the default.`);
 }
 
+// Keeps the site for offline use. A worker taking over a page that another worker
+// served means a new version of the site replaced the cached one.
+function keepForOffline() {
+  if (!('serviceWorker' in navigator)) return;
+  const servedFromCache = navigator.serviceWorker.controller !== null;
+  navigator.serviceWorker.addEventListener('controllerchange', () => {
+    if (servedFromCache) $('site-update').hidden = false;
+  });
+  navigator.serviceWorker.register('service-worker.js').catch((error) => {
+    showMessage(`This page could not be kept for offline use: ${error.message}`);
+  });
+}
+
 async function start() {
+  keepForOffline();
   buildControls();
   makePlots();
   loadSettingFromAddress();

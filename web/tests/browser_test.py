@@ -1,10 +1,12 @@
 """The page in headless Chromium (Debian's, through chromium-driver and Selenium),
 served from 127.0.0.1, in one browser session:
   - the page's worklet reproduces the golden render's cases at 44.1, 48 and 96 kHz;
-  - end to end, with the server refusing every request once the page is loaded:
-    a mono WAV opened through the file input, two controls changed from the
-    keyboard, the render downloaded, and its samples compared with the brevander
-    tool's render through the command line the page shows;
+  - end to end, offline: the page loaded once, the server stopped, the page
+    reloaded from its service worker's cache, a mono WAV opened through the file
+    input, two controls changed from the keyboard, the render (the page's worker)
+    downloaded, and its samples compared with the brevander tool's render through
+    the command line the page shows; then the server back with a changed site,
+    which the page says it installed;
   - the plot's data follows a control;
   - files that are not usable recordings get their message, and the open
     recording stays usable.
@@ -17,6 +19,7 @@ import math
 import os
 import random
 import shlex
+import shutil
 import struct
 import subprocess
 import sys
@@ -39,14 +42,6 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
     extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map, ".js": "text/javascript"}
     test_files = {"/test/golden-cases.json": CASES_JSON, "/test/render.f32": GOLDEN}
-    # While set, every request fails, as with no network.
-    offline = False
-
-    def send_head(self):
-        if Handler.offline:
-            self.send_error(503, "offline")
-            return None
-        return super().send_head()
 
     def translate_path(self, path):
         return self.test_files.get(path.split("?")[0]) or super().translate_path(path)
@@ -96,9 +91,10 @@ class PageTest(unittest.TestCase):
         cls.work = tempfile.mkdtemp(prefix="brevander-web-test-")
         cls.downloads = os.path.join(cls.work, "downloads")
         os.mkdir(cls.downloads)
-        handler = functools.partial(Handler, directory=SITE)
-        cls.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-        threading.Thread(target=cls.server.serve_forever, daemon=True).start()
+        # A copy of the site, which a step changes as a new version would.
+        cls.site = os.path.join(cls.work, "site")
+        shutil.copytree(SITE, cls.site)
+        cls.start_server(0)
         options = webdriver.ChromeOptions()
         options.binary_location = "/usr/bin/chromium"
         for flag in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
@@ -115,7 +111,23 @@ class PageTest(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.driver.quit()
-        cls.server.shutdown()
+        cls.stop_server()
+
+    @classmethod
+    def start_server(cls, port):
+        cls.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), functools.partial(Handler, directory=cls.site))
+        threading.Thread(target=cls.server.serve_forever, daemon=True).start()
+
+    @classmethod
+    def stop_server(cls):
+        if cls.server:
+            cls.server.shutdown()
+            cls.server.server_close()
+            cls.server = None
+
+    def reload_page(self):
+        self.driver.refresh()
+        self.driver.execute_async_script("window.brevanderPage.ready.then(arguments[0])")
 
     def element(self, element_id):
         return self.driver.find_element(By.ID, element_id)
@@ -135,12 +147,16 @@ class PageTest(unittest.TestCase):
                      ".then(arguments[0], (e) => arguments[0](['failed: ' + e]))")
         self.assertEqual(differing, [])
 
-    def test_2_render_equals_tool_and_plot_follows(self):
+    def test_2_offline_render_equals_tool_and_plot_follows(self):
         source = os.path.join(self.work, "take one.wav")
         write_wav(source, 48000, 1, 16, 48000 * 3 + 77)
-        # Once loaded, the page needs no network to open, play or render.
-        Handler.offline = True
-        self.addCleanup(setattr, Handler, "offline", False)
+        # After one visit the page opens, plays and renders from its cache.
+        self.driver.execute_async_script("""const done = arguments[0];
+            navigator.serviceWorker.ready.then(() => navigator.serviceWorker.controller ? done()
+              : navigator.serviceWorker.addEventListener('controllerchange', () => done()));""")
+        port = self.server.server_address[1]
+        self.stop_server()
+        self.reload_page()
         self.open_file(source, expect_in_info="mono")
         self.assertEqual(self.element("message").text, "")
 
@@ -173,6 +189,13 @@ class PageTest(unittest.TestCase):
         self.assertEqual((tool_channels, tool_rate), (2, 48000))
         self.assertEqual(len(page_data), len(tool_data))
         self.assertTrue(page_data == tool_data, "the page's samples differ from the tool's")
+
+        # A new version of the site replaces the kept one on the next visit.
+        with open(os.path.join(self.site, "service-worker.js"), "a") as f:
+            f.write("// the next version\n")
+        self.start_server(port)
+        self.reload_page()
+        WebDriverWait(self.driver, 60).until(lambda d: self.element("site-update").is_displayed())
 
     def test_3_bad_files_get_a_message_and_the_page_keeps_working(self):
         good = os.path.join(self.work, "good.wav")
