@@ -141,8 +141,13 @@ function drawResponse() {
   $('plot-note').textContent = `Sum and difference paths at ${state.plotRateHz} Hz, and how far the difference's phase leads the sum's.`;
 }
 
+// The plots' width: their section's, so that a phone's screen needs no sideways scrolling.
+function plotWidth() {
+  return Math.min(960, $('magnitude-plot').parentElement.clientWidth);
+}
+
 function makePlots() {
-  const width = Math.min(960, document.body.clientWidth - 32);
+  const width = plotWidth();
   const xScale = { x: { time: false, distr: 3, log: 10, range: [10, 20000] } };
   // Labels at 1, 2 and 5 of each decade only; the other grid lines stay bare.
   const hz = (_, ticks) => ticks.map((f) => {
@@ -162,6 +167,9 @@ function makePlots() {
     series: [{ label: 'Hz' }, { label: 'Difference leads sum by', stroke: '#3a7d44', width: 2 }],
   }, [[], []], $('phase-plot'));
   state.plots = [magnitude, phase];
+  window.addEventListener('resize', () => {
+    for (const plot of state.plots) plot.setSize({ width: plotWidth(), height: plot.height });
+  });
 }
 
 // --- Listening ----------------------------------------------------------------

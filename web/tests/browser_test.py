@@ -9,7 +9,9 @@ served from 127.0.0.1, in one browser session:
     which the page says it installed;
   - the plot's data follows a control;
   - files that are not usable recordings get their message, and the open
-    recording stays usable.
+    recording stays usable;
+  - at a phone's and a tablet's width nothing needs sideways scrolling and every
+    control is a target of at least 44 by 44 px.
 
   /usr/bin/python3 browser_test.py SITE CASES_JSON GOLDEN TOOL
 """
@@ -215,6 +217,20 @@ class PageTest(unittest.TestCase):
             self.assertIn(message, self.element("message").text, name)
             self.assertIn("good.wav stays open", self.element("file-info").text, name)
             self.assertTrue(self.element("render").is_enabled(), name)
+
+    def test_4_fits_phone_and_tablet(self):
+        self.addCleanup(self.driver.execute_cdp_cmd, "Emulation.clearDeviceMetricsOverride", {})
+        for width in (390, 768):
+            self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                                        {"width": width, "height": 900, "deviceScaleFactor": 1, "mobile": True})
+            fit = self.driver.execute_script("""
+                const root = document.documentElement;
+                const small = [...document.querySelectorAll('button, input, a[href]')]
+                  .filter((e) => e.offsetParent !== null)
+                  .map((e) => [e.id || e.name, (e.closest('label') || e).getBoundingClientRect()])
+                  .filter(([, r]) => r.width < 44 || r.height < 44).map(([id]) => id);
+                return [root.scrollWidth - root.clientWidth, small];""")
+            self.assertEqual(fit, [0, []], f"at {width} px: sideways overflow, targets under 44 px")
 
 
 if __name__ == "__main__":
