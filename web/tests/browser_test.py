@@ -6,8 +6,8 @@ served from 127.0.0.1, in one browser session:
     keyboard, the render downloaded, and its samples compared with the brevander
     tool's render through the command line the page shows;
   - the plot's data follows a control;
-  - files that are not usable recordings get their message, and the open
-    recording stays usable.
+  - files that are not usable recordings (a WAV cut short inside its format
+    among them) get their message, and the open recording stays usable.
 
   /usr/bin/python3 browser_test.py SITE CASES_JSON GOLDEN TOOL
 """
@@ -178,7 +178,10 @@ class PageTest(unittest.TestCase):
         good = os.path.join(self.work, "good.wav")
         write_wav(good, 44100, 2, 16, 4410)
         self.open_file(good, expect_in_info="stereo")
+        with open(good, "rb") as f:
+            cut_in_its_format = f.read()[:30]
         cases = {"notes.wav": (b"These are notes, not audio. " * 40, "not a recording this browser can decode"),
+                 "cut-short.wav": (cut_in_its_format, "not a recording this browser can decode"),
                  "empty.wav": (b"", "is empty"),
                  "surround.wav": (None, "has 3 channels")}
         for name, (content, message) in cases.items():
