@@ -88,10 +88,10 @@ inline double unitMaximum(const ParameterInfo& info) { return unitEnd(info, info
 
 // The normalised value a host sends for `amount` given in the unit a user reads (dB
 // for the gain; a switch's raw value, 0 to 1). The gain's range in dB is that of the
-// linear gains to the step (the 0.01 dB the display shows), and a value within half a
-// step of an end is that end. False, with `normalised` untouched, for a value outside the range or not
-// finite. The tool's --set and the web page both map through this, so a page's
-// setting and the command line it shows give the same bits.
+// linear gains to its step (the 0.01 dB the display shows), and a value within half
+// a step of an end is that end. False, with `normalised` untouched, for a value
+// outside the range or not finite. The tool's --set and the web page both map
+// through this, so a page's setting and the command line it shows give the same bits.
 inline bool normalisedFromUnitValue(const ParameterInfo& info, double amount, float& normalised) {
     if (!std::isfinite(amount)) {
         return false;
