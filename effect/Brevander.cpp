@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "ParameterText.h"
 #include "StereoKernel.h"
 #include "TextConversions.h"
 
@@ -75,23 +76,9 @@ void Brevander::getParameterLabel(VstInt32 index, char* label) {
 }
 
 void Brevander::getParameterDisplay(VstInt32 index, char* text) {
-    if (index < 0 || index >= kNumParams) {
-        return;
-    }
-    // Hosts show four characters of the eight-character rendering.
-    constexpr VstInt32 kDisplayLength = 4;
-    const auto parameter = static_cast<ParameterIndex>(index);
-    const float value = storedValueOf(parameter);
-    switch (kParameterTable[static_cast<std::size_t>(parameter)].display) {
-        case ParameterDisplay::onOff:
-            std::strcpy(text, isSwitchOn(value) ? "On" : "Off");
-            break;
-        case ParameterDisplay::number:
-            float2string(value, text, kDisplayLength);
-            break;
-        case ParameterDisplay::decibels:
-            dB2string(value, text, kDisplayLength);
-            break;
+    if (index >= 0 && index < kNumParams) {
+        const auto parameter = static_cast<ParameterIndex>(index);
+        parameterText(kParameterTable[static_cast<std::size_t>(parameter)], storedValueOf(parameter), text);
     }
 }
 

@@ -50,7 +50,7 @@ char* vst_strncat(char* dst, const char* src, VstInt32 len) {
     return dst;
 }
 
-void AudioEffect::float2string(float value, char* text, VstInt32 maxLen) {
+void floatToString(float value, char* text, VstInt32 maxLen) {
     double v = value;
     if (std::isnan(v)) {
         vst_strncpy(text, "nan", maxLen);
@@ -109,14 +109,18 @@ void AudioEffect::float2string(float value, char* text, VstInt32 maxLen) {
     vst_strncat(text, fraction, maxLen);
 }
 
-void AudioEffect::dB2string(float value, char* text, VstInt32 maxLen) {
-    if (value <= 0) {
+void decibelsToString(float gain, char* text, VstInt32 maxLen) {
+    if (gain <= 0) {
         vst_strncpy(text, "-oo", maxLen);
         return;
     }
-    const float bel = static_cast<float>(std::log10(static_cast<double>(value)));
-    float2string(static_cast<float>(bel * 20.0), text, maxLen);
+    const float bel = static_cast<float>(std::log10(static_cast<double>(gain)));
+    floatToString(static_cast<float>(bel * 20.0), text, maxLen);
 }
+
+void AudioEffect::float2string(float value, char* text, VstInt32 maxLen) { floatToString(value, text, maxLen); }
+
+void AudioEffect::dB2string(float value, char* text, VstInt32 maxLen) { decibelsToString(value, text, maxLen); }
 
 void AudioEffect::Hz2string(float samples, char* text, VstInt32 maxLen) {
     const float rate = getSampleRate();

@@ -6,6 +6,7 @@
 
 #include "BitCast.h"
 #include "ParameterTable.h"
+#include "ParameterText.h"
 #include "ShufflerCore.h"
 
 namespace {
@@ -15,6 +16,8 @@ constexpr std::int32_t kMaxBlockFrames = 4096;
 constexpr std::int32_t kMaxResponsePoints = 1024;
 
 bool isParameter(std::int32_t index) { return index >= 0 && index < kNumParams; }
+
+const ParameterInfo& infoOf(std::int32_t index) { return kParameterTable[static_cast<std::size_t>(index)]; }
 }  // namespace
 
 struct BrevanderWeb {
@@ -27,9 +30,10 @@ struct BrevanderWeb {
     float right[kMaxBlockFrames];
     double frequenciesHz[kMaxResponsePoints];
     double response[4 * kMaxResponsePoints];
+    char displayText[kParameterTextLength + 1];
 
     explicit BrevanderWeb(float sampleRateHz)
-        : pendingStored(), appliedBits(), left(), right(), frequenciesHz(), response() {
+        : pendingStored(), appliedBits(), left(), right(), frequenciesHz(), response(), displayText() {
         core.redesignForSampleRate(sampleRateHz);
         for (std::int32_t i = 0; i < kNumParams; ++i) {
             pendingStored[i] = core.storedValueOf(static_cast<ParameterIndex>(i));
@@ -49,6 +53,15 @@ struct BrevanderWeb {
 };
 
 extern "C" {
+
+std::int32_t brevander_parameter_count() { return kNumParams; }
+const char* brevander_parameter_name(std::int32_t index) { return isParameter(index) ? infoOf(index).name : nullptr; }
+const char* brevander_parameter_unit(std::int32_t index) { return isParameter(index) ? infoOf(index).unit : nullptr; }
+std::int32_t brevander_parameter_is_switch(std::int32_t index) { return isParameter(index) && isSwitch(infoOf(index)); }
+double brevander_parameter_minimum(std::int32_t index) { return isParameter(index) ? unitMinimum(infoOf(index)) : 0.0; }
+double brevander_parameter_maximum(std::int32_t index) { return isParameter(index) ? unitMaximum(infoOf(index)) : 0.0; }
+double brevander_parameter_default(std::int32_t index) { return isParameter(index) ? unitDefault(infoOf(index)) : 0.0; }
+double brevander_parameter_step(std::int32_t index) { return isParameter(index) ? infoOf(index).step : 0.0; }
 
 std::int32_t brevander_max_block_frames() { return kMaxBlockFrames; }
 std::int32_t brevander_max_response_points() { return kMaxResponsePoints; }
@@ -73,7 +86,7 @@ std::int32_t brevander_set_value(BrevanderWeb* instance, std::int32_t index, dou
     if (!isParameter(index)) {
         return 0;
     }
-    const ParameterInfo& info = kParameterTable[static_cast<std::size_t>(index)];
+    const ParameterInfo& info = infoOf(index);
     // A switch's unit is its raw value, 0 to 1, which the same mapping keeps as it is.
     float normalised = 0.0f;
     if (!normalisedFromUnitValue(info, value, normalised)) {
@@ -87,7 +100,7 @@ std::int32_t brevander_set_normalised(BrevanderWeb* instance, std::int32_t index
     if (!isParameter(index)) {
         return 0;
     }
-    instance->pendingStored[index] = toStored(kParameterTable[static_cast<std::size_t>(index)], normalised);
+    instance->pendingStored[index] = toStored(infoOf(index), normalised);
     return 1;
 }
 
@@ -95,12 +108,20 @@ std::int32_t brevander_set_default(BrevanderWeb* instance, std::int32_t index) {
     if (!isParameter(index)) {
         return 0;
     }
-    instance->pendingStored[index] = static_cast<float>(kParameterTable[static_cast<std::size_t>(index)].defaultValue);
+    instance->pendingStored[index] = static_cast<float>(infoOf(index).defaultValue);
     return 1;
 }
 
 float brevander_stored_value(const BrevanderWeb* instance, std::int32_t index) {
     return isParameter(index) ? instance->pendingStored[index] : 0.0f;
+}
+
+const char* brevander_display_text(BrevanderWeb* instance, std::int32_t index) {
+    if (!isParameter(index)) {
+        return nullptr;
+    }
+    parameterText(infoOf(index), instance->pendingStored[index], instance->displayText);
+    return instance->displayText;
 }
 
 float* brevander_left(BrevanderWeb* instance) { return instance->left; }

@@ -16,6 +16,20 @@ struct BrevanderWeb;
 
 extern "C" {
 
+// The parameters as the page shows them, from the table every binding reads
+// (ParameterTable.h): for an index outside 0 to 6, null texts and 0.
+std::int32_t brevander_parameter_count();
+// The name as hosts show it (one ends in a blank, which the page trims).
+const char* brevander_parameter_name(std::int32_t index);
+// The unit a user types: "Hz", "%", "cm", "dB", or "" for a switch.
+const char* brevander_parameter_unit(std::int32_t index);
+std::int32_t brevander_parameter_is_switch(std::int32_t index);
+// Range, default and a slider's step in that unit (the gain in dB; a switch 0 to 1).
+double brevander_parameter_minimum(std::int32_t index);
+double brevander_parameter_maximum(std::int32_t index);
+double brevander_parameter_default(std::int32_t index);
+double brevander_parameter_step(std::int32_t index);
+
 // Block and response buffers' capacities.
 std::int32_t brevander_max_block_frames();
 std::int32_t brevander_max_response_points();
@@ -36,6 +50,10 @@ std::int32_t brevander_set_normalised(BrevanderWeb* instance, std::int32_t index
 // The value parameter `index` will hold once applied, in the core's own unit (the
 // gain linear); 0 for an index outside 0 to 6.
 float brevander_stored_value(const BrevanderWeb* instance, std::int32_t index);
+// The text a host shows for the value parameter `index` will hold ("20.0", "-1.6",
+// "On"), the plug-in's answer to effGetParamDisplay; held by the instance until the
+// next call. Null for an index outside 0 to 6.
+const char* brevander_display_text(BrevanderWeb* instance, std::int32_t index);
 // Parameter `index` back to its default (the gain's is a linear 0.83, which no
 // value in dB gives exactly). 0 for an index outside 0 to 6.
 std::int32_t brevander_set_default(BrevanderWeb* instance, std::int32_t index);

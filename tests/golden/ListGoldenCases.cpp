@@ -1,21 +1,63 @@
 // Writes the golden render's cases and inputs as JSON (see golden::casesJson), so
-// that the web module's tests render the very same cases:
-//   brevander_golden_cases OUT
+// that the web module's tests render the very same cases; and, given a second
+// file, the plug-in file's effGetParamDisplay answers over a sweep of each
+// parameter's normalised range, which the module's texts must equal:
+//   brevander_golden_cases OUT [DISPLAYS_OUT]
+// DISPLAYS_OUT is a JSON list of {"index", "normalised", "text"}.
 #include <cstdio>
+#include <exception>
 #include <fstream>
+#include <sstream>
 
 #include "GoldenRender.h"
+#include "PluginInstance.h"
+
+namespace {
+constexpr int kSweepSteps = 200;
+
+std::string displaysJson() {
+    const PluginLibrary library(defaultPluginPath());
+    Host host;
+    PluginInstance effect(library, host);
+    std::ostringstream json;
+    json << "[";
+    for (VstInt32 index = 0; index < effect.record().numParams; ++index) {
+        for (int step = 0; step <= kSweepSteps; ++step) {
+            const float normalised = static_cast<float>(static_cast<double>(step) / kSweepSteps);
+            effect.setParameter(index, normalised);
+            char value[32];
+            std::snprintf(value, sizeof value, "%.9g", static_cast<double>(normalised));
+            json << (index == 0 && step == 0 ? "\n" : ",\n") << "{\"index\": " << index << ", \"normalised\": " << value
+                 << ", \"text\": \"" << effect.parameterDisplay(index) << "\"}";
+        }
+    }
+    json << "\n]\n";
+    return json.str();
+}
+
+bool write(const char* path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out.flush()) {
+        std::fprintf(stderr, "cannot write %s\n", path);
+        return false;
+    }
+    return true;
+}
+}  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUT\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s OUT [DISPLAYS_OUT]\n", argv[0]);
         return 2;
     }
-    std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
-    out << golden::casesJson();
-    if (!out.flush()) {
-        std::fprintf(stderr, "cannot write %s\n", argv[1]);
+    if (!write(argv[1], golden::casesJson())) {
         return 1;
     }
-    return 0;
+    try {
+        return argc == 2 || write(argv[2], displaysJson()) ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
 }

@@ -108,7 +108,9 @@ export function readPlainWav(buffer) {
   let format = null;
   let data = null;
   for (const { id, at, size } of chunks(bytes, view, true)) {
-    if (id === 'fmt ' && size >= 16) {
+    // A format chunk the file holds only part of leaves the file to the browser,
+    // which refuses it as it refuses any broken file.
+    if (id === 'fmt ' && size >= 16 && at + size <= bytes.length) {
       let tag = view.getUint16(at, true);
       if (tag === 0xfffe && size >= 40) tag = view.getUint16(at + 24, true);
       format = { tag, channels: view.getUint16(at + 2, true), rateHz: view.getUint32(at + 4, true), bits: view.getUint16(at + 14, true) };

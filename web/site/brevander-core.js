@@ -12,6 +12,13 @@ export function instantiateModule(bytes) {
   return exports;
 }
 
+// The zero-terminated ASCII text at `at` in the module's memory; '' for null.
+export function cString(exports, at) {
+  if (at === 0) return '';
+  const bytes = new Uint8Array(exports.memory.buffer, at);
+  return String.fromCharCode(...bytes.subarray(0, bytes.indexOf(0)));
+}
+
 export class Shuffler {
   // An instance designed for `sampleRateHz`; throws for a rate the filters cannot
   // be designed for, or when the module's memory holds no more instances.
@@ -52,6 +59,12 @@ export class Shuffler {
   // The value parameter `index` holds once applied, in the core's unit (the gain linear).
   storedValue(index) {
     return this.wasm.brevander_stored_value(this.handle, index);
+  }
+
+  // The text a host shows for the value parameter `index` holds once applied
+  // ("20.0", "-1.6", "On").
+  displayText(index) {
+    return cString(this.wasm, this.wasm.brevander_display_text(this.handle, index));
   }
 
   clear() {

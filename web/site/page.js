@@ -1,9 +1,9 @@
 // The page: opens a recording at its own rate, plays it through the effect's
 // worklet with an A/B switch, keeps the setting in the address and the command
 // line, plots the response from the module, and renders the file in a worker.
-import { asStereo, AudioFileError, decodeRecording, floatWav } from './audio-files.js';
+import { asStereo, AudioFileError, decodeRecording } from './audio-files.js';
 import { instantiateModule, Shuffler } from './brevander-core.js';
-import { commandLine, defaultSetting, displayText, PARAMETERS, settingFromHash, settingToHash } from './parameters.js';
+import { commandLine, defaultSetting, PARAMETERS, readParameters, settingFromHash, settingToHash } from './parameters.js';
 
 const $ = (id) => document.getElementById(id);
 const PLOT_POINTS = 400;
@@ -12,7 +12,7 @@ const PLOT_RATE_HZ = 48000;
 
 const state = {
   wasmBytes: null,
-  setting: defaultSetting(),
+  setting: [],
   recording: null,  // {name, stereo (AudioBuffer), rateHz}
   player: null,     // {context, node, source, startedAt, offset, playing}
   plotEffect: null,
@@ -41,7 +41,7 @@ function buildControls() {
     const input = document.createElement('input');
     input.id = id;
     input.dataset.index = index;
-    if (p.kind === 'switch') {
+    if (p.isSwitch) {
       input.type = 'checkbox';
       input.setAttribute('role', 'switch');
     } else {
@@ -56,7 +56,7 @@ function buildControls() {
     const unit = document.createElement('span');
     unit.textContent = p.unit || '';
     input.addEventListener('input', () => {
-      const value = p.kind === 'switch' ? (input.checked ? 1 : 0) : Number(input.value);
+      const value = p.isSwitch ? (input.checked ? 1 : 0) : Number(input.value);
       changeValue(index, value);
     });
     grid.append(label, input, output, unit);
@@ -68,13 +68,12 @@ function showSetting() {
   PARAMETERS.forEach((p, index) => {
     const input = $(`control-${p.key}`);
     const value = state.setting[index] ?? p.defaultValue;
-    if (p.kind === 'switch') {
+    if (p.isSwitch) {
       input.checked = value > 0.5;
     } else {
       input.value = value;
     }
-    const stored = state.plotEffect ? state.plotEffect.storedValue(index) : NaN;
-    const text = displayText(p, stored);
+    const text = state.plotEffect.displayText(index);
     $(`control-${p.key}-text`).textContent = text;
     input.setAttribute('aria-valuetext', p.unit ? `${text} ${p.unit}` : text);
   });
@@ -90,19 +89,27 @@ function applyToPlotEffect(index) {
   return value === null ? state.plotEffect.setDefault(index) : state.plotEffect.setValue(index, value);
 }
 
-function changeValue(index, value) {
+// Parameter `index` to `value` (null: its default) for the plot and the player;
+// false, with the default kept, for a value the module refuses.
+function takeValue(index, value) {
   state.setting[index] = value;
-  if (state.plotEffect && !applyToPlotEffect(index)) {
-    showMessage(`${PARAMETERS[index].name} cannot be ${value}.`);
+  const taken = applyToPlotEffect(index);
+  if (!taken) {
     state.setting[index] = null;
     applyToPlotEffect(index);
   }
   if (state.player) state.player.node.port.postMessage({ type: 'set', index, value: state.setting[index] });
+  return taken;
+}
+
+function changeValue(index, value) {
+  if (!takeValue(index, value)) showMessage(`${PARAMETERS[index].name} cannot be ${value}.`);
   showSetting();
 }
 
 function resetSetting() {
-  state.setting.forEach((_, index) => changeValue(index, null));
+  state.setting.forEach((_, index) => takeValue(index, null));
+  showSetting();
 }
 
 // --- The response plot ----------------------------------------------------------
@@ -428,16 +435,18 @@ function wireEvents() {
     const response = await fetch('demo-scene.wav');
     openFile(new File([await response.blob()], 'demo-scene.wav'));
   });
-  window.addEventListener('hashchange', () => {
-    loadSettingFromAddress();
-    state.setting.forEach((_, index) => changeValue(index, state.setting[index]));
-  });
+  window.addEventListener('hashchange', loadSettingFromAddress);
 }
 
+// The setting in the address, each value as the module takes it: what makes no
+// sense, or lies outside its parameter's range, stays at the default.
 function loadSettingFromAddress() {
   const { setting, refused } = settingFromHash(location.hash);
-  state.setting = setting;
+  setting.forEach((value, index) => {
+    if (!takeValue(index, value)) refused.push(`${PARAMETERS[index].key}=${value}`);
+  });
   if (refused.length > 0) showMessage(`The address's setting ${refused.join(', ')} makes no sense here and was left at the default.`);
+  showSetting();
 }
 
 // Keeps the site for offline use. A worker taking over a page that another worker
@@ -455,17 +464,18 @@ function keepForOffline() {
 
 async function start() {
   keepForOffline();
-  buildControls();
-  makePlots();
-  loadSettingFromAddress();
-  wireEvents();
   const response = await fetch('brevander.wasm');
   state.wasmBytes = await response.arrayBuffer();
+  state.plotExports = instantiateModule(state.wasmBytes);
+  readParameters(state.plotExports);
+  state.setting = defaultSetting();
+  buildControls();
+  makePlots();
+  wireEvents();
   state.workletUrl = await scriptInMemory(['brevander-core.js', 'brevander-worklet.js']);
   state.renderWorkerUrl = await scriptInMemory(['brevander-core.js', 'audio-files.js', 'render-worker.js']);
-  state.plotExports = instantiateModule(state.wasmBytes);
   makePlotEffect(PLOT_RATE_HZ);
-  showSetting();
+  loadSettingFromAddress();
   requestAnimationFrame(tick);
   // make web serves the demo scene when the tool was there to synthesise it.
   const scene = await fetch('demo-scene.wav', { method: 'HEAD' }).catch(() => null);

@@ -1,69 +1,33 @@
-// The seven parameters as the page shows them: names, units and ranges as a user
-// reads them (the gain in dB), the texts a host shows, the page's address and the
-// equivalent command line. The values themselves are mapped by the module.
+import { cString } from './brevander-core.js';
 
-export const PARAMETERS = [
-  { name: 'Enable Dif VLF Filter', key: 'dif-vlf', kind: 'switch', defaultValue: 1 },
-  { name: 'VLF Cut-Off', key: 'vlf-cut', kind: 'number', unit: 'Hz', minimum: 10, maximum: 110, step: 0.1, defaultValue: 20 },
-  { name: 'LF Width', key: 'width', kind: 'number', unit: '%', minimum: 0, maximum: 200, step: 0.1, defaultValue: 100 },
-  { name: 'Mic Spacing', key: 'spacing', kind: 'number', unit: 'cm', minimum: 1, maximum: 51, step: 0.1, defaultValue: 18 },
-  { name: 'Enable Sum LF Shelf', key: 'sum-shelf', kind: 'switch', defaultValue: 1 },
-  // The default is a linear 0.83: -1.618 dB, which no step of the slider hits.
-  { name: 'Mid Bass Cut Gain', key: 'cut-gain', kind: 'decibels', unit: 'dB', minimum: -6.02, maximum: 6.02, step: 0.01, defaultValue: 20 * Math.log10(Math.fround(0.83)) },
-  { name: 'Mid Bass Cut Fc', key: 'cut-fc', kind: 'number', unit: 'Hz', minimum: 10, maximum: 200, step: 0.1, defaultValue: 80 },
-];
+// The seven parameters as the page shows them. Their names, units, ranges,
+// defaults and steps come from the module, which has them from the table the
+// plug-in uses, as it maps the values and gives their texts; what is the page's
+// own is here: the words of its address and the equivalent command line.
 
-// A host's text for a number: the first `maxLength` characters of a fixed
-// eight-character rendering whose digits are truncated, never rounded ("20.0",
-// "100.", "-1.6").
-export function numberText(value, maxLength = 4) {
-  const budget = 8;
-  let v = Math.fround(value);
-  if (Number.isNaN(v)) return 'nan'.slice(0, maxLength);
-  let count = 0;
-  let negative = false;
-  if (v < 0) {
-    negative = true;
-    v = -v;
-    count = 1;
-    if (v > 9999999) return 'Huge!'.slice(0, maxLength);
-  } else if (v > 99999999) {
-    return 'Huge!'.slice(0, maxLength);
-  }
-  let integer = '';
-  let whole = Math.floor(v);
-  count += 1;  // the point
-  do {
-    integer = String(Math.trunc(whole % 10)) + integer;
-    whole /= 10;
-    count += 1;
-  } while (whole >= 1);
-  let text = (negative ? '-' : '') + integer + '.';
-  if (count >= budget) return text.slice(0, Math.min(budget, maxLength));
-  const fractionDigits = budget - count;
-  let m = (v % 1) * Math.pow(10, fractionDigits);
-  let fraction = '';
-  for (let i = 0; i < fractionDigits; ++i) {
-    if (m <= 0) {
-      fraction = '0' + fraction;
-    } else {
-      fraction = String(Math.trunc(m % 10)) + fraction;
-      m /= 10;
-    }
-  }
-  return (text + fraction).slice(0, maxLength);
-}
+// The address's keys, in the module's order of the parameters.
+const ADDRESS_KEYS = ['dif-vlf', 'vlf-cut', 'width', 'spacing', 'sum-shelf', 'cut-gain', 'cut-fc'];
 
-// What a host shows for a parameter holding `stored` (the core's unit: a switch's
-// raw value, the gain linear).
-export function displayText(parameter, stored) {
-  switch (parameter.kind) {
-    case 'switch':
-      return stored > 0.5 ? 'On' : 'Off';
-    case 'decibels':
-      return stored <= 0 ? '-oo' : numberText(Math.fround(Math.fround(Math.log10(stored)) * 20));
-    default:
-      return numberText(stored);
+// {name, key, isSwitch, unit, minimum, maximum, step, defaultValue} per parameter,
+// in the unit a user reads (the gain in dB, a switch 0 to 1); filled by
+// readParameters once the module is there.
+export const PARAMETERS = [];
+
+export function readParameters(exports) {
+  const text = (at) => cString(exports, at);
+  PARAMETERS.length = 0;
+  for (let i = 0; i < exports.brevander_parameter_count(); ++i) {
+    PARAMETERS.push({
+      // A host's name may end in a blank; a user's never does.
+      name: text(exports.brevander_parameter_name(i)).trim(),
+      key: ADDRESS_KEYS[i],
+      isSwitch: exports.brevander_parameter_is_switch(i) === 1,
+      unit: text(exports.brevander_parameter_unit(i)),
+      minimum: exports.brevander_parameter_minimum(i),
+      maximum: exports.brevander_parameter_maximum(i),
+      step: exports.brevander_parameter_step(i),
+      defaultValue: exports.brevander_parameter_default(i),
+    });
   }
 }
 
@@ -72,17 +36,16 @@ export function defaultSetting() {
   return PARAMETERS.map(() => null);
 }
 
-// A value as typed in an address or a form, in range; null for anything else.
+// A value as typed in an address: a switch's word or a plain number, whose range
+// the module judges when it is given; null for anything else.
 export function parseValue(parameter, text) {
-  if (parameter.kind === 'switch') {
+  if (parameter.isSwitch) {
     const word = String(text).toLowerCase();
     if (['on', '1', 'true'].includes(word)) return 1;
     if (['off', '0', 'false'].includes(word)) return 0;
     return null;
   }
-  if (!/^\s*[-+]?(\d+\.?\d*|\.\d+)\s*$/.test(String(text))) return null;
-  const value = Number(text);
-  return value >= parameter.minimum && value <= parameter.maximum ? value : null;
+  return /^\s*[-+]?(\d+\.?\d*|\.\d+)\s*$/.test(String(text)) ? Number(text) : null;
 }
 
 // The setting in the page's address (after #), and what the address gives back;
@@ -90,7 +53,7 @@ export function parseValue(parameter, text) {
 export function settingToHash(setting) {
   const parts = [];
   setting.forEach((value, i) => {
-    if (value !== null) parts.push(`${PARAMETERS[i].key}=${PARAMETERS[i].kind === 'switch' ? (value ? 'on' : 'off') : value}`);
+    if (value !== null) parts.push(`${PARAMETERS[i].key}=${PARAMETERS[i].isSwitch ? (value ? 'on' : 'off') : value}`);
   });
   return parts.join('&');
 }
@@ -122,7 +85,7 @@ export function commandLine(inputName, outputName, setting) {
   setting.forEach((value, i) => {
     if (value === null) return;
     const p = PARAMETERS[i];
-    const text = p.kind === 'switch' ? (value ? 'on' : 'off') : String(value);
+    const text = p.isSwitch ? (value ? 'on' : 'off') : String(value);
     words.push('--set', shellQuoted(`${p.name}=${text}`));
   });
   return words.join(' ');

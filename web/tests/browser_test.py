@@ -8,8 +8,12 @@ served from 127.0.0.1, in one browser session:
     the command line the page shows; then the server back with a changed site,
     which the page says it installed;
   - the plot's data follows a control;
-  - files that are not usable recordings get their message, and the open
-    recording stays usable;
+  - files that are not usable recordings (a WAV cut short inside its format
+    among them) get their message, and the open recording stays usable;
+  - WAVs of every sample type and 16- and 24-bit FLACs, full scale both ways,
+    each opened, rendered and downloaded, equal the tool's render of the same file;
+  - every control set through the address, one value out of its range, which
+    the module refuses, and "Reset to defaults" brings every control back;
   - at a phone's and a tablet's width nothing needs sideways scrolling and every
     control is a target of at least 44 by 44 px.
 
@@ -52,18 +56,24 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         pass
 
 
-def write_wav(path, rate_hz, channels, bits, frames):
-    """An integer PCM WAV of seeded noise and a tone."""
+def write_wav(path, rate_hz, channels, bits, frames, sample_type="int"):
+    """A PCM WAV ("int", 8-bit unsigned, or "float") of seeded noise and a tone
+    that reach full scale, both ways."""
     rng = random.Random(19)
-    full_scale = 2 ** (bits - 1) - 1
-    samples = []
+    lowest, highest = -(2 ** (bits - 1)), 2 ** (bits - 1) - 1
+    if sample_type == "float":
+        encode = functools.partial(struct.pack, "<f" if bits == 32 else "<d")
+    else:
+        encode = {8: lambda n: bytes([n + 128]), 16: functools.partial(struct.pack, "<h"),
+                  24: lambda n: struct.pack("<i", n)[:3], 32: functools.partial(struct.pack, "<i")}[bits]
+    data = bytearray()
     for i in range(frames):
         for c in range(channels):
-            x = 0.3 * math.sin(2 * math.pi * 55 * (c + 1) * i / rate_hz) + 0.2 * (rng.random() - 0.5)
-            samples.append(int(round(x * full_scale)))
-    data = struct.pack(f"<{len(samples)}h", *samples)
+            x = 0.75 * math.sin(2 * math.pi * 55 * (c + 1) * i / rate_hz) + 0.6 * (rng.random() - 0.5)
+            x = max(-1.0, min(1.0, x))
+            data += encode(x if sample_type == "float" else max(lowest, min(highest, round(x * -lowest))))
     block = channels * bits // 8
-    fmt = struct.pack("<HHIIHH", 1, channels, rate_hz, rate_hz * block, block, bits)
+    fmt = struct.pack("<HHIIHH", 3 if sample_type == "float" else 1, channels, rate_hz, rate_hz * block, block, bits)
     with open(path, "wb") as f:
         f.write(b"RIFF" + struct.pack("<I", 4 + 8 + len(fmt) + 8 + len(data)) + b"WAVE")
         f.write(b"fmt " + struct.pack("<I", len(fmt)) + fmt + b"data" + struct.pack("<I", len(data)) + data)
@@ -103,12 +113,15 @@ class PageTest(unittest.TestCase):
                      "--disable-background-networking", "--disable-component-update", "--disable-sync",
                      f"--user-data-dir={tempfile.mkdtemp(dir=cls.work)}", "--window-size=1100,1600"]:
             options.add_argument(flag)
+        # Every row of the sample types' case downloads its render, with no click between.
+        options.add_experimental_option("prefs", {"profile.default_content_setting_values.automatic_downloads": 1})
         cls.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
         cls.driver.set_script_timeout(300)
         cls.driver.execute_cdp_cmd("Browser.setDownloadBehavior",
                                    {"behavior": "allow", "downloadPath": cls.downloads})
         cls.driver.get(f"http://127.0.0.1:{cls.server.server_address[1]}/index.html")
         cls.driver.execute_async_script("window.brevanderPage.ready.then(arguments[0])")
+        cls.fresh_controls = cls.controls()
 
     @classmethod
     def tearDownClass(cls):
@@ -134,10 +147,17 @@ class PageTest(unittest.TestCase):
     def element(self, element_id):
         return self.driver.find_element(By.ID, element_id)
 
+    @classmethod
+    def controls(cls):
+        """Each control's position and the text beside it, by its id."""
+        return cls.driver.execute_script(
+            "return Object.fromEntries([...document.querySelectorAll('#controls input')].map((c) => "
+            "[c.id, [c.type === 'checkbox' ? c.checked : c.value, document.getElementById(`${c.id}-text`).textContent]]))")
+
     def open_file(self, path, expect_in_info=None):
         self.element("file-input").send_keys(path)
         name = os.path.basename(path)
-        WebDriverWait(self.driver, 60).until(
+        WebDriverWait(self.driver, 60, poll_frequency=0.05).until(
             lambda d: name in self.element("message").text
             or (expect_in_info is not None and expect_in_info in self.element("file-info").text))
 
@@ -176,21 +196,7 @@ class PageTest(unittest.TestCase):
         self.assertEqual(self.element("control-sum-shelf-text").text, "Off")
         self.assertIn("#width=99.7&sum-shelf=off", self.driver.current_url)
 
-        command = shlex.split(self.element("command-line").get_attribute("value"))
-        self.assertEqual(command[:4], ["brevander", "render", "take one.wav", "take one-brevander.wav"])
-        self.element("render").click()
-        downloaded = os.path.join(self.downloads, "take one-brevander.wav")
-        WebDriverWait(self.driver, 120).until(lambda d: os.path.exists(downloaded))
-        WebDriverWait(self.driver, 30).until(lambda d: not os.path.exists(downloaded + ".crdownload"))
-
-        reference = os.path.join(self.work, "reference.wav")
-        subprocess.run([TOOL, "render", source, reference] + command[4:], check=True, stdout=subprocess.DEVNULL)
-        page_channels, page_rate, page_data = float_wav(downloaded)
-        tool_channels, tool_rate, tool_data = float_wav(reference)
-        self.assertEqual((page_channels, page_rate), (2, 48000))
-        self.assertEqual((tool_channels, tool_rate), (2, 48000))
-        self.assertEqual(len(page_data), len(tool_data))
-        self.assertTrue(page_data == tool_data, "the page's samples differ from the tool's")
+        self.assertEqual(self.render_equals_tool(source), (2, 48000))
 
         # A new version of the site replaces the kept one on the next visit.
         with open(os.path.join(self.site, "service-worker.js"), "a") as f:
@@ -199,11 +205,36 @@ class PageTest(unittest.TestCase):
         self.reload_page()
         WebDriverWait(self.driver, 60).until(lambda d: self.element("site-update").is_displayed())
 
+    def render_equals_tool(self, source):
+        """Renders the open recording, `source`, on the page and compares the download
+        with the tool's render through the command line the page shows; gives the
+        render's (channels, rate_hz)."""
+        name = os.path.basename(source)
+        output = os.path.splitext(name)[0] + "-brevander.wav"
+        command = shlex.split(self.element("command-line").get_attribute("value"))
+        self.assertEqual(command[:4], ["brevander", "render", name, output])
+        self.element("render").click()
+        downloaded = os.path.join(self.downloads, output)
+        WebDriverWait(self.driver, 120, poll_frequency=0.05).until(lambda d: os.path.exists(downloaded))
+        WebDriverWait(self.driver, 30, poll_frequency=0.05).until(lambda d: not os.path.exists(downloaded + ".crdownload"))
+
+        reference = os.path.join(self.work, "reference-" + output)
+        subprocess.run([TOOL, "render", source, reference] + command[4:], check=True, stdout=subprocess.DEVNULL)
+        page_channels, page_rate, page_data = float_wav(downloaded)
+        tool_channels, tool_rate, tool_data = float_wav(reference)
+        self.assertEqual((page_channels, page_rate), (tool_channels, tool_rate), name)
+        self.assertEqual(len(page_data), len(tool_data), name)
+        self.assertTrue(page_data == tool_data, f"the page's samples of {name} differ from the tool's")
+        return page_channels, page_rate
+
     def test_3_bad_files_get_a_message_and_the_page_keeps_working(self):
         good = os.path.join(self.work, "good.wav")
         write_wav(good, 44100, 2, 16, 4410)
         self.open_file(good, expect_in_info="stereo")
+        with open(good, "rb") as f:
+            cut_in_its_format = f.read()[:30]
         cases = {"notes.wav": (b"These are notes, not audio. " * 40, "not a recording this browser can decode"),
+                 "cut-short.wav": (cut_in_its_format, "not a recording this browser can decode"),
                  "empty.wav": (b"", "is empty"),
                  "surround.wav": (None, "has 3 channels")}
         for name, (content, message) in cases.items():
@@ -218,7 +249,40 @@ class PageTest(unittest.TestCase):
             self.assertIn("good.wav stays open", self.element("file-info").text, name)
             self.assertTrue(self.element("render").is_enabled(), name)
 
-    def test_4_fits_phone_and_tablet(self):
+    def test_4_every_sample_type_renders_as_the_tool_reads_it(self):
+        for name, bits, sample_type in [("wav-8.wav", 8, "int"), ("wav-16.wav", 16, "int"), ("wav-24.wav", 24, "int"),
+                                        ("wav-32.wav", 32, "int"), ("wav-float.wav", 32, "float"),
+                                        ("wav-double.wav", 64, "float"), ("flac-16.flac", 16, "int"),
+                                        ("flac-24.flac", 24, "int")]:
+            with self.subTest(name):
+                path = os.path.join(self.work, name)
+                wav = path + ".wav" if name.endswith(".flac") else path
+                write_wav(wav, 44100, 2, bits, 44100 // 4, sample_type)
+                if wav != path:
+                    subprocess.run(["ffmpeg", "-v", "error", "-i", wav, "-c:a", "flac", path], check=True)
+                self.open_file(path, expect_in_info=f"{name}:")
+                self.assertEqual(self.element("message").text, "", name)
+                self.render_equals_tool(path)
+
+    def test_5_address_sets_every_control_and_reset_restores_them(self):
+        # Width's value lies outside its range, which only the module judges.
+        self.driver.execute_script("location.hash = arguments[0]",
+                                   "dif-vlf=off&vlf-cut=30&width=250&spacing=30&sum-shelf=off&cut-gain=-3&cut-fc=120")
+        WebDriverWait(self.driver, 10, poll_frequency=0.05).until(
+            lambda d: "Mic Spacing=30" in self.element("command-line").get_attribute("value"))
+        self.assertIn("width=250", self.element("message").text)
+        changed = self.controls()
+        for control, fresh in self.fresh_controls.items():
+            if control == "control-width":
+                self.assertEqual(changed[control], fresh, "a value out of range must be refused")
+            else:
+                self.assertNotEqual(changed[control], fresh, control)
+        self.element("reset").click()
+        self.assertEqual(self.controls(), self.fresh_controls)
+        self.assertNotIn("--set", self.element("command-line").get_attribute("value"))
+        self.assertNotIn("#", self.driver.current_url)
+
+    def test_6_fits_phone_and_tablet(self):
         self.addCleanup(self.driver.execute_cdp_cmd, "Emulation.clearDeviceMetricsOverride", {})
         for width in (390, 768):
             self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",

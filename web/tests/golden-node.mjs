@@ -1,13 +1,14 @@
 // The web module under node: it imports nothing, through the C interface (driven
 // by the page's own brevander-core.js) it reproduces the golden render to the
-// byte, block sizes and settings as the native builds render it, and the exact
-// responses it reports for the plot are those of its own signal path, measured
-// with impulses.
-//   node golden-node.mjs MODULE CASES_JSON GOLDEN
+// byte, block sizes and settings as the native builds render it, the texts it
+// gives the page are the plug-in file's answers to effGetParamDisplay over each
+// parameter's range, and the exact responses it reports for the plot are those of
+// its own signal path, measured with impulses.
+//   node golden-node.mjs MODULE CASES_JSON GOLDEN DISPLAYS_JSON
 import { readFileSync } from 'node:fs';
 import { instantiateModule, Shuffler } from '../site/brevander-core.js';
 
-const [modulePath, casesPath, goldenPath] = process.argv.slice(2);
+const [modulePath, casesPath, goldenPath, displaysPath] = process.argv.slice(2);
 const bytes = readFileSync(modulePath);
 const imports = WebAssembly.Module.imports(new WebAssembly.Module(bytes));
 if (imports.length !== 0) {
@@ -51,6 +52,21 @@ if (offset !== golden.length) {
   failures += 1;
 }
 console.log(`${cases.length} cases, ${failures} differing`);
+
+const displays = JSON.parse(readFileSync(displaysPath, 'utf8'));
+const texts = new Shuffler(wasm, 48000);
+let textsDiffering = 0;
+for (const { index, normalised, text } of displays) {
+  texts.setNormalised(index, normalised);
+  const shown = texts.displayText(index);
+  if (shown !== text && ++textsDiffering <= 5) {
+    console.error(`parameter ${index} at ${normalised}: the module shows "${shown}", the plug-in "${text}"`);
+  }
+}
+texts.destroy();
+const swept = new Set(displays.map((d) => d.index)).size;
+console.log(`${displays.length} display texts of ${swept} parameters, ${textsDiffering} differing`);
+failures += textsDiffering + (swept === wasm.brevander_parameter_count() ? 0 : 1);
 
 // The paths' spectra from impulses (common-mode for the sum, differential for the
 // difference) against the responses the module composes from its sections.
