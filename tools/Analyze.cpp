@@ -1,6 +1,7 @@
 #include "Analyze.h"
 
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "AudioFile.h"
@@ -28,6 +29,10 @@ std::string number(const char* format, bool silent, double value) {
     }
     char text[32];
     std::snprintf(text, sizeof text, format, value);
+    // No "-0.000": a figure too small to show is zero.
+    if (text[0] == '-' && std::strspn(text + 1, "0.") == std::strlen(text + 1)) {
+        return text + 1;
+    }
     return text;
 }
 

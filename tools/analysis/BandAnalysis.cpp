@@ -18,6 +18,10 @@ constexpr std::array<double, 10> kNominalCentresHz{31.5,   63.0,   125.0,  250.0
                                                    1000.0, 2000.0, 4000.0, 8000.0, 16000.0};
 constexpr int kLowestBandOctaveFrom1k = -5;
 enum Spectrum { kSum, kDif, kLeft, kRight, kCross };
+// A band quieter than this mean square, -200 dB below full scale, is silence: the
+// effect's own guard against denormals leaves some 1e-20 in its output, and a
+// ratio or correlation of that would mean nothing.
+constexpr double kSilentMeanSquare = 1e-20;
 
 bool usableRate(double sampleRateHz) { return sampleRateHz > 0.0 && std::isfinite(sampleRateHz); }
 
@@ -205,6 +209,15 @@ std::vector<OctaveBand> StereoBandAnalyser::bands() const {
                 band.rightEnergy += scale * power[kRight][k];
                 band.crossEnergy += scale * power[kCross][k];
             }
+        }
+        const double floor = kSilentMeanSquare * static_cast<double>(frames_);
+        for (double* energy : {&band.sumEnergy, &band.difEnergy, &band.leftEnergy, &band.rightEnergy}) {
+            if (*energy < floor) {
+                *energy = 0.0;
+            }
+        }
+        if (band.leftEnergy == 0.0 || band.rightEnergy == 0.0) {
+            band.crossEnergy = 0.0;
         }
     }
     return result;

@@ -41,7 +41,8 @@ std::vector<double> octaveBandCentresHz(double sampleRateHz);
 // half overlapped, under a Hann window moved half a sample; a last frame flush with
 // the end keeps the tail, and a stream shorter than a frame is one frame of its own
 // length. The answer depends on the samples alone, never on how they were split into
-// blocks. The energies are estimates for a signal whose content changes.
+// blocks. The energies are estimates for a signal whose content changes; one whose
+// mean square over the stream is below 1e-20 (-200 dB full scale) is taken as zero.
 class StereoBandAnalyser {
 public:
     static constexpr std::size_t kFrameSamples = 8192;

@@ -122,7 +122,7 @@ def draw_bands(files, title):
             panel.set_xticklabels([band_label(band[0]) for band in bands])
             panel.grid(axis="y", color="0.85", linewidth=0.6)
             panel.set_axisbelow(True)
-            panel.legend(loc="lower right", fontsize=9, framealpha=0.9)
+            panel.legend(loc="best", fontsize=9, framealpha=0.9)
         ds.set_ylabel("difference to sum (dB)")
         correlation.set_ylabel("correlation")
         ds.set_title(f"{os.path.basename(name)}: difference to sum", loc="left", fontsize=10)
