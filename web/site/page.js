@@ -1,6 +1,8 @@
 // The page: opens a recording at its own rate, plays it through the effect's
-// worklet with an A/B switch, keeps the setting in the address and the command
-// line, plots the response from the module, and renders the file in a worker.
+// worklet with an A/B switch and the processed sum or difference alone, keeps the
+// setting in the address and the command line, plots the response from the
+// module, shows the recording's band table before and after the effect, and
+// renders the file, both in workers.
 import { asStereo, AudioFileError, decodeRecording } from './audio-files.js';
 import { instantiateModule, Shuffler } from './brevander-core.js';
 import { commandLine, defaultSetting, PARAMETERS, readParameters, settingFromHash, settingToHash } from './parameters.js';
@@ -19,6 +21,7 @@ const state = {
   plots: null,
   plotData: null,
   render: null,     // the running render's {done, cancel}
+  analysis: null,   // {worker, generation, posted (the setting last sent), timer, table, pending}
 };
 
 function showMessage(text) {
@@ -82,6 +85,7 @@ function showSetting() {
   const name = state.recording ? state.recording.name : 'IN.wav';
   $('command-line').value = commandLine(name, state.recording ? outputName(name) : 'OUT.wav', state.setting);
   drawResponse();
+  scheduleAnalysis();
 }
 
 function applyToPlotEffect(index) {
@@ -177,6 +181,75 @@ function makePlots() {
   window.addEventListener('resize', () => {
     for (const plot of state.plots) plot.setSize({ width: plotWidth(), height: plot.height });
   });
+}
+
+// --- The band table ----------------------------------------------------------------
+
+// Waits this long after the last change before measuring again, so that a slider
+// being dragged asks for one analysis, not one per step.
+const ANALYSIS_DELAY_MS = 200;
+
+// A worker of its own for `recording`, with copies of its samples.
+function startAnalysis(recording) {
+  if (state.analysis) state.analysis.worker.terminate();
+  const worker = new Worker(state.analysisWorkerUrl);
+  state.analysis = { worker, generation: 0, posted: null, timer: 0, table: null, pending: false };
+  worker.onmessage = ({ data }) => {
+    if (data.generation !== state.analysis.generation || state.analysis.worker !== worker) return;
+    if (data.type === 'table') {
+      state.analysis.table = data.table;
+      state.analysis.pending = false;
+      showBands(data.table);
+    } else {
+      $('bands-note').textContent = `The bands could not be measured: ${data.message}`;
+    }
+  };
+  const left = recording.stereo.getChannelData(0).slice();
+  const right = recording.stereo.getChannelData(1).slice();
+  worker.postMessage({ type: 'open', wasmBytes: state.wasmBytes, rateHz: recording.rateHz, left, right },
+    [left.buffer, right.buffer]);
+  $('bands').hidden = true;
+}
+
+function scheduleAnalysis() {
+  const analysis = state.analysis;
+  if (!analysis || JSON.stringify(analysis.posted) === JSON.stringify(state.setting)) return;
+  clearTimeout(analysis.timer);
+  analysis.pending = true;
+  $('bands-note').textContent = 'Measuring the bands…';
+  analysis.timer = setTimeout(() => {
+    analysis.posted = [...state.setting];
+    analysis.generation += 1;
+    analysis.worker.postMessage({ type: 'analyse', generation: analysis.generation, setting: analysis.posted });
+  }, ANALYSIS_DELAY_MS);
+}
+
+function showBands(table) {
+  const body = $('bands').tBodies[0];
+  body.replaceChildren(...table.rows.map((row) => {
+    const tr = document.createElement('tr');
+    row.texts.forEach((text, i) => {
+      const cell = document.createElement(i === 0 ? 'th' : 'td');
+      if (i === 0) cell.scope = 'row';
+      cell.textContent = text;
+      tr.append(cell);
+    });
+    // Bars of D/S before and after, -40 to +10 dB across the cell.
+    const bars = document.createElement('td');
+    bars.className = 'band-bars';
+    row.difToSumDb.forEach((db, i) => {
+      const bar = document.createElement('span');
+      bar.className = i === 0 ? 'before' : 'after';
+      bar.style.width = db === null ? '0' : `${Math.max(0, Math.min(1, (db + 40) / 50)) * 100}%`;
+      bars.append(bar);
+    });
+    tr.insertBefore(bars, tr.children[1]);
+    return tr;
+  }));
+  $('bands').hidden = false;
+  const { name } = state.recording;
+  $('bands-note').textContent = `${name}, the whole recording, before and after the effect with this setting: ` +
+    'the same table as brevander analyze with the command line above.';
 }
 
 // --- Listening ----------------------------------------------------------------
@@ -299,6 +372,7 @@ async function openFile(file) {
     state.recording = { name: file.name, stereo: asStereo(buffer), rateHz };
     state.player = await makePlayer(state.recording);
     makePlotEffect(rateHz);
+    startAnalysis(state.recording);
     const channels = buffer.numberOfChannels === 1 ? 'mono, played and rendered as a centred stereo source' : 'stereo';
     $('file-info').textContent = `${file.name}: ${formatTime(buffer.duration)}, ${rateHz} Hz, ${channels}.` +
       (rateKnown ? '' : ` Its sample rate could not be read from the file, so it was decoded at ${rateHz} Hz.`);
@@ -474,6 +548,7 @@ async function start() {
   wireEvents();
   state.workletUrl = await scriptInMemory(['brevander-core.js', 'brevander-worklet.js']);
   state.renderWorkerUrl = await scriptInMemory(['brevander-core.js', 'audio-files.js', 'render-worker.js']);
+  state.analysisWorkerUrl = await scriptInMemory(['brevander-core.js', 'analysis-worker.js']);
   makePlotEffect(PLOT_RATE_HZ);
   loadSettingFromAddress();
   requestAnimationFrame(tick);
@@ -482,11 +557,13 @@ async function start() {
   $('demo-scene').hidden = !(scene && scene.ok);
 }
 
-// For the tests and benchmarks: what the plot shows, the module's bytes, the
-// worklet, and the render without its download.
+// For the tests and benchmarks: what the plot and the band table show, the
+// module's bytes, the worklet, and the render without its download.
 window.brevanderPage = {
   ready: start().catch((error) => showMessage(`The page could not start: ${error.message}`)),
   plotData: () => state.plotData,
+  // null until the table for the setting as it stands is there
+  bandTable: () => (state.analysis && !state.analysis.pending ? state.analysis.table : null),
   wasmBytes: () => state.wasmBytes,
   workletUrl: () => state.workletUrl,
   startRender,

@@ -6,7 +6,8 @@ served from 127.0.0.1, in one browser session:
     input, two controls changed from the keyboard, the render (the page's worker)
     downloaded, and its samples compared with the brevander tool's render through
     the command line the page shows; then the server back with a changed site,
-    which the page says it installed;
+    which the page says it installed; and the band table the page shows, the
+    tool's analyze of the same file and setting;
   - the plot's data follows a control;
   - files that are not usable recordings (a WAV cut short inside its format
     among them) get their message, and the open recording stays usable;
@@ -195,6 +196,16 @@ class PageTest(unittest.TestCase):
         self.assertEqual(self.element("control-width-text").text, "99.6")
         self.assertEqual(self.element("control-sum-shelf-text").text, "Off")
         self.assertIn("#width=99.7&sum-shelf=off", self.driver.current_url)
+
+        # The band table, measured with the setting as it now stands, is the tool's.
+        table = WebDriverWait(self.driver, 60, poll_frequency=0.05).until(
+            lambda d: d.execute_script("return window.brevanderPage.bandTable()"))
+        shown = table["heading"] + "".join(row["line"] for row in table["rows"])
+        command = shlex.split(self.element("command-line").get_attribute("value"))
+        settings = [word for at, word in enumerate(command) if "--set" in command[at - 1:at + 1]]
+        analysed = subprocess.run([TOOL, "analyze", source] + settings, check=True, capture_output=True, text=True)
+        self.assertEqual(len(table["rows"]), 10)
+        self.assertEqual(analysed.stdout[-len(shown):], shown)
 
         self.assertEqual(self.render_equals_tool(source), (2, 48000))
 
