@@ -281,8 +281,9 @@ export function floatWav(data, rateHz) {
   for (let from = 0; from < frames; from += piece) {
     const n = Math.min(piece, frames - from);
     const interleaved = new Float32Array(n * channels);
-    for (let i = 0; i < n; ++i) {
-      for (let c = 0; c < channels; ++c) interleaved[i * channels + c] = data[c][from + i];
+    for (let c = 0; c < channels; ++c) {
+      const samples = data[c].subarray(from, from + n);
+      for (let i = 0; i < n; ++i) interleaved[i * channels + c] = samples[i];
     }
     parts.push(interleaved.buffer);
   }
