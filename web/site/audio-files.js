@@ -249,11 +249,9 @@ export function asStereo(buffer) {
   return stereo;
 }
 
-// A 32-bit float WAV (format 3, with the fact chunk float WAVs carry) of channels
-// given as Float32Arrays of one length, as a Blob. Runs in the render's worker too.
-export function floatWav(data, rateHz) {
-  const frames = data[0].length;
-  const channels = data.length;
+// The header of a 32-bit float WAV (format 3, with the fact chunk float WAVs
+// carry) of `frames` frames, whose interleaved samples follow it.
+export function floatWavHeader(frames, channels, rateHz) {
   const dataBytes = frames * channels * 4;
   if (dataBytes > MAX_RENDER_BYTES) throw new AudioFileError('The render is too long to write as one WAV in this page; render it with the brevander tool.');
   const header = new DataView(new ArrayBuffer(58));
@@ -275,17 +273,5 @@ export function floatWav(data, rateHz) {
   header.setUint32(46, frames, true);
   text(50, 'data');
   header.setUint32(54, dataBytes, true);
-  // Interleaved in pieces, so no second copy of the whole render is needed at once.
-  const parts = [header.buffer];
-  const piece = 1 << 16;
-  for (let from = 0; from < frames; from += piece) {
-    const n = Math.min(piece, frames - from);
-    const interleaved = new Float32Array(n * channels);
-    for (let c = 0; c < channels; ++c) {
-      const samples = data[c].subarray(from, from + n);
-      for (let i = 0; i < n; ++i) interleaved[i * channels + c] = samples[i];
-    }
-    parts.push(interleaved.buffer);
-  }
-  return new Blob(parts, { type: 'audio/wav' });
+  return header.buffer;
 }
