@@ -135,16 +135,17 @@ export function readPlainWav(buffer) {
   const toSample = float ? (n) => n
     : bits === 8 ? (n) => (n - 128) / scale
       : bits === 32 ? (n) => Math.fround(n) / scale : (n) => n / scale;
-  // Piece by piece, each copied to an aligned buffer and read as a typed array of
-  // its sample type: read one by one through a DataView, a long file took longer
-  // to read than to render. 24-bit samples have no typed array.
+  // Piece by piece, each read as a typed array of its sample type: read one by one
+  // through a DataView, a long file took longer to read than to render. 24-bit
+  // samples have no typed array.
   const piece = 1 << 16;
   for (let from = 0; from < frames; from += piece) {
     const n = Math.min(piece, frames - from);
     const at = data.at + from * width * channels;
     let samples;
     if (typed) {
-      samples = new typed(buffer.slice(at, at + n * width * channels));
+      // A view where the samples are aligned, as they are in most files; a copy where not.
+      samples = at % width === 0 ? new typed(buffer, at, n * channels) : new typed(buffer.slice(at, at + n * width * channels));
     } else {
       samples = new Float64Array(n * channels);
       for (let i = 0, p = at; i < samples.length; ++i, p += width) {
