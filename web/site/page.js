@@ -249,7 +249,7 @@ function showBands(table) {
   $('bands').hidden = false;
   const { name } = state.recording;
   $('bands-note').textContent = `${name}, the whole recording, before and after the effect with this setting: ` +
-    'the same table as brevander analyze with the command line above.';
+    'the table brevander analyze prints with the settings of the command line above.';
 }
 
 // --- Listening ----------------------------------------------------------------
