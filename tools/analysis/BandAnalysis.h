@@ -43,6 +43,8 @@ std::vector<double> octaveBandCentresHz(double sampleRateHz);
 // length. The answer depends on the samples alone, never on how they were split into
 // blocks. The energies are estimates for a signal whose content changes; one whose
 // mean square over the stream is below 1e-20 (-200 dB full scale) is taken as zero.
+// One analyser holds some 610 KB, and bands() takes 230 KB more while it runs: count
+// them in a fixed memory such as the web module's.
 class StereoBandAnalyser {
 public:
     static constexpr std::size_t kFrameSamples = 8192;
