@@ -294,6 +294,9 @@ class PageTest(unittest.TestCase):
         self.assertNotIn("#", self.driver.current_url)
 
     def test_6_fits_phone_and_tablet(self):
+        # With a recording open and its band table shown.
+        WebDriverWait(self.driver, 60, poll_frequency=0.05).until(
+            lambda d: d.execute_script("return window.brevanderPage.bandTable()"))
         self.addCleanup(self.driver.execute_cdp_cmd, "Emulation.clearDeviceMetricsOverride", {})
         for width in (390, 768):
             self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
