@@ -1,5 +1,5 @@
 // The `brevander` command line on CLI11: render (one file, or many into a folder),
-// params, response, demo and help, with the exit statuses and one-line messages users see.
+// params, response, analyze, demo and help, with the exit statuses and one-line messages users see.
 #include "CommandLine.h"
 
 #include <sndfile.h>
@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <optional>
 
+#include "Analyze.h"
 #include "AudioFile.h"
-#include "BandAnalysis.h"
 #include "BatchRender.h"
 #include "DemoScene.h"
 #include "OutputTarget.h"
@@ -32,6 +32,8 @@ const char* const kUsage = R"(usage:
   brevander params [--set NAME=VALUE]... [--param INDEX=X]... [--plugin FILE]
   brevander response --out IMAGE [--csv FILE] [--rate HZ] [--set NAME=VALUE]...
                           [--param INDEX=X]... [--plugin FILE] [--overwrite]
+  brevander analyze IN... [--set NAME=VALUE]... [--param INDEX=X]... [--csv FILE]
+                          [--out IMAGE] [--block N] [--plugin FILE] [--overwrite]
   brevander demo [--out-dir DIR] [--overwrite]
   brevander help [COMMAND]        brevander COMMAND --help        brevander --version
 
@@ -59,10 +61,17 @@ response  measures the sum path (a common-mode impulse) and the difference path
           768000, default 44100) and plots magnitude, phase and phase difference
           from 10 Hz to 20 kHz, as PNG, SVG or PDF by IMAGE's extension; --csv
           also writes the data.
+analyze   processes each IN as render would, without writing it, and prints
+          per octave band (31.5 Hz to 16 kHz, those below the file's Nyquist
+          frequency) the difference-to-sum energy (D/S, in dB) and the
+          correlation of left and right (-1 to +1), before and after the effect,
+          and their change. A band with nothing to measure reads "silent"; a
+          mono IN has a silent difference before the effect. --csv writes every
+          file's rows, --out draws them as bars (PNG, SVG or PDF).
 demo      synthesises a stereo scene recorded by a spaced pair 18 cm apart,
           renders it with the default settings and writes DIR/in.wav,
           DIR/out.wav and DIR/response.png (DIR defaults to demo), then prints
-          the difference-to-sum energy per octave band before and after.
+          analyze's table for DIR/in.wav.
 
 --set NAME=VALUE   a parameter by name (any case) or index, in its own unit:
                    "Mic Spacing=18", "LF Width=150", "VLF Cut-Off=30",
@@ -87,7 +96,7 @@ by a killed run can be deleted. Ctrl-C (or SIGTERM, SIGHUP) stops at once,
 removes the partial file and exits with 130.
 )";
 
-constexpr const char* kCommands[] = {"render", "params", "response", "demo", "help"};
+constexpr const char* kCommands[] = {"render", "params", "response", "analyze", "demo", "help"};
 
 [[noreturn]] void unknownOption(const std::string& word) {
     throw ToolError("unknown option or extra argument '" + word + "' (see brevander help)", 2);
@@ -166,6 +175,15 @@ struct ResponseOptions {
     std::string imagePath;
     std::string csvPath;
     std::string rate = "44100";
+    bool overwrite = false;
+};
+
+struct AnalyzeOptions {
+    CommonOptions common;
+    std::vector<std::string> files;
+    std::string csvPath;
+    std::string imagePath;
+    std::string block = "512";
     bool overwrite = false;
 };
 
@@ -265,14 +283,6 @@ int params(const CLI::App& command, const CommonOptions& common, std::ostream& o
     return 0;
 }
 
-std::string settingsTitle(const std::vector<ParameterSetting>& settings) {
-    std::string title;
-    for (const ParameterSetting& s : settings) {
-        title += (title.empty() ? "" : ", ") + (s.kind == SettingKind::inUnit ? s.text : "param " + s.text);
-    }
-    return title.empty() ? "default settings" : title;
-}
-
 int response(const CLI::App& command, const ResponseOptions& o, std::ostream& out) {
     if (o.imagePath.empty()) {
         throw ToolError("response needs --out IMAGE (.png, .svg or .pdf)", 2);
@@ -286,7 +296,7 @@ int response(const CLI::App& command, const ResponseOptions& o, std::ostream& ou
     const std::string pluginPath = o.common.plugin();
     StereoEffect effect(pluginPath);
     applyTo(effect.instance(), settings, pluginPath);
-    const std::string title = "Brevander response at " + std::to_string(rateHz) + " Hz, " + settingsTitle(settings);
+    const std::string title = "Brevander response at " + std::to_string(rateHz) + " Hz, " + describeSettings(settings);
     writeResponsePlot(effect.instance(), static_cast<float>(rateHz), o.imagePath, o.csvPath, title, o.overwrite);
     out << "wrote " << o.imagePath << (o.csvPath.empty() ? "" : " and " + o.csvPath) << "\n";
     return 0;
@@ -304,33 +314,19 @@ void writeRecording(const std::string& path, const StereoRecording& recording, b
     writer.commit();
 }
 
-void readStereo(const std::string& path, std::vector<float>& left, std::vector<float>& right) {
-    AudioReader reader(path);
-    std::vector<float> interleaved(static_cast<std::size_t>(reader.info().frames) * 2);
-    const std::int64_t got = reader.read(interleaved.data(), reader.info().frames);
-    left.resize(static_cast<std::size_t>(got));
-    right.resize(static_cast<std::size_t>(got));
-    for (std::size_t i = 0; i < left.size(); ++i) {
-        left[i] = interleaved[2 * i];
-        right[i] = interleaved[2 * i + 1];
+int analyze(const CLI::App& command, const AnalyzeOptions& o, std::ostream& out, std::ostream& err, bool interactive) {
+    AnalyzeRequest request;
+    request.inputPaths = o.files;
+    request.pluginPath = o.common.pluginPath;
+    request.blockFrames = parseInteger("--block", o.block, 1, 1 << 20);
+    request.settings = o.common.settings(command);
+    request.csvPath = o.csvPath;
+    request.imagePath = o.imagePath;
+    request.overwrite = o.overwrite;
+    if (!o.imagePath.empty() && imageFormatFor(o.imagePath).empty()) {
+        throw ToolError("cannot draw " + o.imagePath + ": name it .png, .svg or .pdf", 2);
     }
-}
-
-std::string signedDb(double db) {
-    char text[32];
-    // No "-0.0": a change too small to show is no change.
-    std::snprintf(text, sizeof text, "%+7.1f dB", std::fabs(db) < 0.05 ? 0.0 : db);
-    return text;
-}
-
-std::string bandName(double centreHz) {
-    char text[32];
-    if (centreHz >= 1000.0) {
-        std::snprintf(text, sizeof text, "%g kHz", centreHz / 1000.0);
-    } else {
-        std::snprintf(text, sizeof text, "%g Hz", centreHz);
-    }
-    return text;
+    return analyzeFiles(request, out, err, interactive);
 }
 
 int demo(const DemoOptions& o, std::ostream& out) {
@@ -376,20 +372,9 @@ int demo(const DemoOptions& o, std::ostream& out) {
     }
     out << "wrote " << inPath << ", " << outPath << " and " << pngPath << "\n\n";
 
-    std::vector<float> left;
-    std::vector<float> right;
-    readStereo(outPath, left, right);
-    const std::vector<OctaveBand> before = octaveBandEnergies(scene.left, scene.right, kRateHz);
-    const std::vector<OctaveBand> after = octaveBandEnergies(left, right, kRateHz);
-    out << "Difference-to-sum energy per octave band, default settings:\n";
-    out << "  band        before      after     change\n";
-    for (std::size_t b = 0; b < before.size() && b < after.size(); ++b) {
-        char line[128];
-        std::snprintf(line, sizeof line, "  %-8s  %s  %s  %s\n", bandName(before[b].centreHz).c_str(),
-                      signedDb(before[b].difToSumDb()).c_str(), signedDb(after[b].difToSumDb()).c_str(),
-                      signedDb(after[b].difToSumDb() - before[b].difToSumDb()).c_str());
-        out << line;
-    }
+    // The table is analyze's, from the file just written: one implementation behind both.
+    out << "What the default settings do, band by band (brevander analyze " << inPath << "):\n";
+    out << analysisTable(analyzeFile(inPath, AnalyzeRequest{}));
     out << "\nThe difference is high-passed at the corner the 18 cm spacing and 100 % width give\n"
            "(about 96 Hz), with all-passes matching the sum's filters, so below a few hundred\n"
            "hertz the difference falls against the sum and the low end narrows towards the\n"
@@ -417,11 +402,13 @@ struct CommandLine {
     CLI::App* render = nullptr;
     CLI::App* params = nullptr;
     CLI::App* response = nullptr;
+    CLI::App* analyze = nullptr;
     CLI::App* demo = nullptr;
     CLI::App* help = nullptr;
     RenderOptions renderOptions;
     CommonOptions paramsOptions;
     ResponseOptions responseOptions;
+    AnalyzeOptions analyzeOptions;
     DemoOptions demoOptions;
     std::string helpTopic;
 
@@ -457,12 +444,24 @@ struct CommandLine {
         p.common.addTo(*response);
         response->add_flag("-y,--overwrite", p.overwrite, "replace output files that exist already");
 
+        analyze = app.add_subcommand("analyze", "shows what the effect does to each file's width, band by band");
+        AnalyzeOptions& a = analyzeOptions;
+        analyze->add_option("files", a.files, "the files to measure")->type_name("IN");
+        a.common.addTo(*analyze);
+        addValue(*analyze, "--csv", a.csvPath, "FILE", "also write every file's bands as CSV");
+        addValue(*analyze, "--out", a.imagePath, "IMAGE", "draw the bands before and after, .png, .svg or .pdf");
+        addValue(*analyze, "--block", a.block, "N", "frames per processing call, 1 to 1048576 (default 512)");
+        analyze->add_flag("-y,--overwrite", a.overwrite, "replace output files that exist already");
+        analyze->footer(
+            "Per octave band: the difference-to-sum energy (D/S) in dB and the correlation of left and\n"
+            "right, before and after the effect, and their change; \"silent\" where there is nothing to measure.");
+
         demo = app.add_subcommand("demo", "renders a synthetic spaced-pair scene and shows what changed");
         addValue(*demo, "--out-dir", demoOptions.dir, "DIR", "where the demo's files go (default demo)");
         demo->add_flag("-y,--overwrite", demoOptions.overwrite, "replace the demo's files if they exist");
 
         help = app.add_subcommand("help", "prints the usage, or one command's");
-        help->add_option("command", helpTopic, "render, params, response or demo")->type_name("COMMAND");
+        help->add_option("command", helpTopic, "render, params, response, analyze or demo")->type_name("COMMAND");
 
         for (CLI::App* command : app.get_subcommands({})) {
             command->allow_extras();
@@ -483,7 +482,8 @@ bool isCommand(const std::string& word) {
 }
 
 [[noreturn]] void unknownCommand(const std::string& word) {
-    throw ToolError("unknown command '" + word + "'; the commands are render, params, response, demo and help", 2);
+    throw ToolError("unknown command '" + word + "'; the commands are render, params, response, analyze, demo and help",
+                    2);
 }
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool interactive) {
@@ -521,6 +521,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (&command == line.render) {
         std::vector<std::string>& files = line.renderOptions.files;
         files.insert(files.end(), afterDashes.begin(), afterDashes.end());
+    } else if (&command == line.analyze) {
+        std::vector<std::string>& files = line.analyzeOptions.files;
+        files.insert(files.end(), afterDashes.begin(), afterDashes.end());
     } else if (!afterDashes.empty()) {
         unknownOption(afterDashes.front());
     }
@@ -533,6 +536,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     if (&command == line.response) {
         return response(command, line.responseOptions, out);
+    }
+    if (&command == line.analyze) {
+        return analyze(command, line.analyzeOptions, out, err, interactive);
     }
     if (&command == line.demo) {
         return demo(line.demoOptions, out);

@@ -1,4 +1,4 @@
-// The `brevander` command line: render, params, response and demo.
+// The `brevander` command line: render, params, response, analyze and demo.
 #pragma once
 
 #include <ostream>

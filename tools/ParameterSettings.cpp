@@ -234,3 +234,11 @@ std::string rangeInUnit(const ParameterCatalogue& catalogue, VstInt32 index) {
     }
     return number(info.minimum, 0) + " to " + number(info.minimum + info.span, 0) + " " + info.unit;
 }
+
+std::string describeSettings(const std::vector<ParameterSetting>& settings) {
+    std::string title;
+    for (const ParameterSetting& s : settings) {
+        title += (title.empty() ? "" : ", ") + (s.kind == SettingKind::inUnit ? s.text : "param " + s.text);
+    }
+    return title.empty() ? "default settings" : title;
+}

@@ -46,6 +46,10 @@ std::vector<ParameterAssignment> parseSettings(const std::vector<ParameterSettin
 
 void applySettings(PluginInstance& effect, const std::vector<ParameterAssignment>& assignments);
 
+// The settings as the user typed them, for a title: "Mic Spacing=30, param 2=0.5",
+// or "default settings".
+std::string describeSettings(const std::vector<ParameterSetting>& settings);
+
 // Brevander's value of a parameter in its unit, "18 cm", "-1.6 dB", "on"; and the
 // range "1 to 51 cm". For a plug-in without units: the normalised value, "0 to 1".
 std::string valueInUnit(const ParameterCatalogue& catalogue, VstInt32 index, float normalised);

@@ -73,25 +73,76 @@ StereoEffect::StereoEffect(const std::string& pluginPath) : library_(loadLibrary
 
 void requestRenderStop() { stopRequested = true; }
 
+void clearRenderStop() { stopRequested = false; }
+
+void checkProcessableInput(const AudioReader& reader, const std::string& path) {
+    const AudioFileInfo& in = reader.info();
+    if (in.channels < 1 || in.channels > 2) {
+        throw ToolError(path + " has " + std::to_string(in.channels) +
+                        " channels; the tool processes mono or stereo files");
+    }
+    if (in.sampleRateHz <= 0) {
+        throw ToolError(path + " has no usable sample rate");
+    }
+}
+
+void startEffect(PluginInstance& plugin, int sampleRateHz, int blockFrames,
+                 const std::vector<ParameterAssignment>& assignments) {
+    plugin.setSampleRate(static_cast<float>(sampleRateHz));
+    plugin.setBlockSize(blockFrames);
+    plugin.setMainsOn(true);
+    applySettings(plugin, assignments);
+}
+
+// The file is read in chunks of whole blocks, far fewer calls into libsndfile than
+// one per block; the plug-in still gets blocks of the size asked for.
+EffectChunks::EffectChunks(AudioReader& reader, PluginInstance& plugin, int blockFrames)
+    : reader_(reader),
+      plugin_(plugin),
+      block_(static_cast<std::size_t>(blockFrames)),
+      chunk_(block_ * std::max<std::size_t>(1, kChunkFrames / block_)),
+      channels_(static_cast<std::size_t>(reader.info().channels)),
+      interleaved_(chunk_ * channels_),
+      left_(chunk_),
+      right_(chunk_),
+      outLeft_(chunk_),
+      outRight_(chunk_) {}
+
+std::size_t EffectChunks::read() {
+    // A signal that came before this render began, in an earlier step, counts too.
+    if (stopRequested || stopSignalReceived()) {
+        claimExit();
+        throw ToolError(kInterruptedMessage, 130);
+    }
+    frames_ = static_cast<std::size_t>(reader_.read(interleaved_.data(), static_cast<std::int64_t>(chunk_)));
+    for (std::size_t i = 0; i < frames_; ++i) {
+        left_[i] = interleaved_[i * channels_];
+        right_[i] = interleaved_[i * channels_ + channels_ - 1];
+    }
+    return frames_;
+}
+
+void EffectChunks::process() {
+    for (std::size_t at = 0; at < frames_; at += block_) {
+        float* inputs[2] = {left_.data() + at, right_.data() + at};
+        float* outputs[2] = {outLeft_.data() + at, outRight_.data() + at};
+        plugin_.processReplacing(inputs, outputs, static_cast<VstInt32>(std::min(block_, frames_ - at)));
+    }
+}
+
 RenderSummary renderFile(const RenderRequest& request, const RenderProgress& progress) {
     if (request.blockFrames < 1 || request.blockFrames > 1 << 20) {
         throw ToolError("--block needs a frame count from 1 to 1048576", 2);
     }
     // A stop that comes while the input is being opened counts too.
-    stopRequested = false;
+    clearRenderStop();
     // Refused before the input is opened: reading a pipe would consume it.
     const bool overwrite = request.overwrite || request.inPlace;
     checkOutputIsNotInput(request.inputPath, request.outputPath, request.inPlace);
     checkOutputTarget(request.outputPath, overwrite);
     AudioReader reader(request.inputPath);
     const AudioFileInfo& in = reader.info();
-    if (in.channels < 1 || in.channels > 2) {
-        throw ToolError(request.inputPath + " has " + std::to_string(in.channels) +
-                        " channels; the tool processes mono or stereo files");
-    }
-    if (in.sampleRateHz <= 0) {
-        throw ToolError(request.inputPath + " has no usable sample rate");
-    }
+    checkProcessableInput(reader, request.inputPath);
 
     const std::string pluginPath = request.pluginPath.empty() ? toolPluginPath() : request.pluginPath;
     StereoEffect effect(pluginPath);
@@ -109,20 +160,12 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
                         " files can hold (" + std::to_string(in.frames) + " frames); use .w64, .rf64, .caf or .flac");
     }
 
-    plugin.setSampleRate(static_cast<float>(in.sampleRateHz));
-    plugin.setBlockSize(request.blockFrames);
-    plugin.setMainsOn(true);
-    applySettings(plugin, assignments);
-
-    // The file is read and written in chunks of whole blocks, far fewer calls into
-    // libsndfile than one per block; the plug-in still gets blocks of the size asked for.
-    const auto block = static_cast<std::size_t>(request.blockFrames);
-    const std::size_t chunk = block * std::max<std::size_t>(1, kChunkFrames / block);
+    startEffect(plugin, in.sampleRateHz, request.blockFrames, assignments);
+    EffectChunks chunks(reader, plugin, request.blockFrames);
+    const std::size_t chunk = chunks.chunkFrames();
     const auto channels = static_cast<std::size_t>(in.channels);
     BackgroundWriter writer(request.outputPath, format, kOutputChannels, in.sampleRateHz, in.promisedFrames,
                             chunk * kOutputChannels, overwrite);
-    std::vector<float> interleavedIn(chunk * channels);
-    std::vector<float> left(chunk), right(chunk), outLeft(chunk), outRight(chunk);
 
     RenderSummary summary;
     summary.sampleRateHz = in.sampleRateHz;
@@ -130,20 +173,12 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
     summary.outputFormat = format;
     const auto started = std::chrono::steady_clock::now();
     for (;;) {
-        // A signal that came before this render began, in an earlier step, counts too.
-        if (stopRequested || stopSignalReceived()) {
-            claimExit();
-            throw ToolError(kInterruptedMessage, 130);
-        }
-        const auto n = static_cast<std::size_t>(reader.read(interleavedIn.data(), static_cast<std::int64_t>(chunk)));
+        const std::size_t n = chunks.read();
         if (n == 0) {
             break;
         }
+        const std::vector<float>& interleavedIn = chunks.interleaved();
         float peakIn = summary.peakIn;
-        for (std::size_t i = 0; i < n; ++i) {
-            left[i] = interleavedIn[i * channels];
-            right[i] = interleavedIn[i * channels + channels - 1];
-        }
         for (std::size_t j = 0; j < n * channels; ++j) {
             const float sample = interleavedIn[j];
             if (std::isfinite(sample)) {
@@ -155,11 +190,9 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
             }
         }
         summary.peakIn = peakIn;
-        for (std::size_t at = 0; at < n; at += block) {
-            float* inputs[2] = {left.data() + at, right.data() + at};
-            float* outputs[2] = {outLeft.data() + at, outRight.data() + at};
-            plugin.processReplacing(inputs, outputs, static_cast<VstInt32>(std::min(block, n - at)));
-        }
+        chunks.process();
+        const float* outLeft = chunks.outLeft();
+        const float* outRight = chunks.outRight();
         std::vector<float> interleavedOut = writer.take();
         float peakOut = summary.peakOut;
         for (std::size_t i = 0; i < n; ++i) {

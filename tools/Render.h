@@ -3,6 +3,7 @@
 // process, switch it off.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -56,15 +57,62 @@ private:
     std::optional<PluginInstance> instance_;
 };
 
+class AudioReader;
+
+// Checks that the tool can process an opened input: mono or stereo, with a usable
+// rate. Throws ToolError naming `path`.
+void checkProcessableInput(const AudioReader& reader, const std::string& path);
+
+// Switches the effect on as a host does: the rate and block size announced, then
+// the settings applied.
+void startEffect(PluginInstance& plugin, int sampleRateHz, int blockFrames,
+                 const std::vector<ParameterAssignment>& assignments);
+
+// An input read in chunks of whole blocks, each block run through the effect as its
+// own processing call: what render and analyze share. A mono input is a centred
+// source, the same samples in both inputs of the effect.
+class EffectChunks {
+public:
+    // The effect must be started (see startEffect) with the same block size.
+    EffectChunks(AudioReader& reader, PluginInstance& plugin, int blockFrames);
+    std::size_t chunkFrames() const { return chunk_; }
+
+    // Reads the next chunk, answering its frame count (0 at the end). Throws ToolError
+    // with exit status 130 when a stop was asked for (requestRenderStop, or a signal).
+    std::size_t read();
+    // Runs the chunk just read through the effect.
+    void process();
+
+    // The chunk as read, interleaved in the file's channels, and the effect's
+    // inputs and outputs, valid for the frames read.
+    const std::vector<float>& interleaved() const { return interleaved_; }
+    const float* left() const { return left_.data(); }
+    const float* right() const { return right_.data(); }
+    const float* outLeft() const { return outLeft_.data(); }
+    const float* outRight() const { return outRight_.data(); }
+
+private:
+    AudioReader& reader_;
+    PluginInstance& plugin_;
+    std::size_t block_;
+    std::size_t chunk_;
+    std::size_t channels_;
+    std::size_t frames_ = 0;
+    std::vector<float> interleaved_;
+    std::vector<float> left_, right_, outLeft_, outRight_;
+};
+
 // Called with the fraction done, from 0 to 1, after each block.
 using RenderProgress = std::function<void(double)>;
 
 // Throws ToolError; on any failure no file is left at the output path.
 RenderSummary renderFile(const RenderRequest& request, const RenderProgress& progress = {});
 
-// Asks a render in progress to stop at its next block (from a signal handler too);
-// it then fails with exit status 130.
+// Asks a render (or an analysis) in progress to stop at its next block (from a
+// signal handler too); it then fails with exit status 130.
 void requestRenderStop();
+// Forgets a stop asked for earlier, as a render or an analysis starts.
+void clearRenderStop();
 
 // Lines about the input that the user should hear of although the render
 // succeeded (non-finite samples, a cut-off file); none for a clean input.

@@ -1,5 +1,6 @@
 // brevander: renders audio files through the plug-in, lists its parameters, plots
-// its response and runs the demo. See `brevander help`.
+// its response, shows what it does to a recording band by band and runs the demo.
+// See `brevander help`.
 #include <unistd.h>
 
 #include <iostream>

@@ -177,8 +177,11 @@ TEST_F(CommandLine, HelpForTheToolAndForEachCommand) {
         EXPECT_TRUE(r.err.empty()) << r.err;
         EXPECT_NE(r.out.find("centred stereo source"), std::string::npos) << args[0];
     }
-    const std::vector<std::pair<std::string, std::string>> commands = {
-        {"render", "--out-dir"}, {"params", "--param"}, {"response", "--rate"}, {"demo", "--out-dir"}};
+    const std::vector<std::pair<std::string, std::string>> commands = {{"render", "--out-dir"},
+                                                                       {"params", "--param"},
+                                                                       {"response", "--rate"},
+                                                                       {"analyze", "--csv"},
+                                                                       {"demo", "--out-dir"}};
     for (const auto& [command, option] : commands) {
         for (const std::vector<std::string>& args :
              {std::vector<std::string>{command, "--help"}, {command, "-h"}, {"help", command}}) {

@@ -377,19 +377,30 @@ void plotResponse(const std::string& csvPath, const std::string& imagePath, cons
                              (outcome.lastError.empty() ? "" : ": " + outcome.lastError));
 }
 
-void writeResponsePlot(PluginInstance& effect, float sampleRateHz, const std::string& imagePath,
-                       const std::string& csvPath, const std::string& title, bool overwrite) {
-    const std::string format = imageFormatFor(imagePath);
-    if (format.empty()) {
-        throw std::invalid_argument("cannot draw " + imagePath + ": name it .png, .svg or .pdf");
+void checkPlotOutputs(const std::string& imagePath, const std::string& csvPath, bool overwrite) {
+    std::string imageTarget;
+    if (!imagePath.empty()) {
+        if (imageFormatFor(imagePath).empty()) {
+            throw std::invalid_argument("cannot draw " + imagePath + ": name it .png, .svg or .pdf");
+        }
+        imageTarget = checkOutputTarget(imagePath, overwrite).targetPath;
     }
-    // Both refused before the measurement, which takes a while.
-    const OutputTarget image = checkOutputTarget(imagePath, overwrite);
-    if (!csvPath.empty() && checkOutputTarget(csvPath, overwrite).targetPath == image.targetPath) {
+    if (!csvPath.empty() && checkOutputTarget(csvPath, overwrite).targetPath == imageTarget) {
         throw ToolError("--csv and --out name the same file " + imagePath, 2);
     }
-    const std::string csv = responseCsv(measureResponse(effect, sampleRateHz, logFrequencies(10.0, 20000.0, 400)));
+}
 
+void writeCsvAndPlot(const std::string& csv, const std::string& csvPath, const std::string& imagePath,
+                     const std::string& title, bool overwrite) {
+    if (imagePath.empty()) {
+        if (!csvPath.empty()) {
+            OutputFile csvFile(csvPath, overwrite);
+            writeAll(csvFile.descriptor(), csv.data(), csv.size(), csvPath);
+            csvFile.commit();
+        }
+        return;
+    }
+    const std::string format = imageFormatFor(imagePath);
     // The plotter reads the data from a hidden file of ours, never from a name the
     // user may own, and draws into another beside the image's target.
     OutputFile imageFile(imagePath, overwrite);
@@ -423,4 +434,15 @@ void writeResponsePlot(PluginInstance& effect, float sampleRateHz, const std::st
         keptCsv->commit();
     }
     imageFile.commit();
+}
+
+void writeResponsePlot(PluginInstance& effect, float sampleRateHz, const std::string& imagePath,
+                       const std::string& csvPath, const std::string& title, bool overwrite) {
+    if (imageFormatFor(imagePath).empty()) {
+        throw std::invalid_argument("cannot draw " + imagePath + ": name it .png, .svg or .pdf");
+    }
+    // Both refused before the measurement, which takes a while.
+    checkPlotOutputs(imagePath, csvPath, overwrite);
+    const std::string csv = responseCsv(measureResponse(effect, sampleRateHz, logFrequencies(10.0, 20000.0, 400)));
+    writeCsvAndPlot(csv, csvPath, imagePath, title, overwrite);
 }

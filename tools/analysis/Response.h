@@ -52,6 +52,18 @@ std::string imageFormatFor(const std::string& path);
 void plotResponse(const std::string& csvPath, const std::string& imagePath, const std::string& title,
                   const std::string& imageFormat);
 
+// Checks the outputs of a plot and its data before the work that fills them: either
+// name may be empty, and both may not be one file. Throws ToolError.
+void checkPlotOutputs(const std::string& imagePath, const std::string& csvPath, bool overwrite);
+
+// Writes `csv` to `csvPath` and draws it at `imagePath` with the plotting script (which
+// knows the response's CSV and the band analysis's by their first lines); either
+// name may be empty. Both are outputs under the tool's one rule and are committed
+// only once the plot is drawn; the plotter's own data file is a hidden temporary.
+// Throws ToolError for a refused output or a stop, std::runtime_error when drawing fails.
+void writeCsvAndPlot(const std::string& csv, const std::string& csvPath, const std::string& imagePath,
+                     const std::string& title, bool overwrite);
+
 // Measures the instance at 400 log-spaced frequencies from 10 Hz to 20 kHz and draws
 // the plot at `imagePath`, in the format its extension names; `csvPath`, when not
 // empty, keeps the data too. Both are outputs under the tool's one rule (see

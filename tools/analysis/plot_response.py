@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
-"""Plots the response CSV that `brevander` writes: magnitude, phase and the phase
-difference of the sum and difference paths over 10 Hz to 20 kHz.
+"""Plots the CSVs that `brevander` writes. A response CSV (from `response`) gives
+magnitude, phase and the phase difference of the sum and difference paths over
+10 Hz to 20 kHz; a band CSV (from `analyze`), told by its first line, gives bars
+per octave band before and after the effect: the difference-to-sum energy and the
+correlation, a pair of panels for each file.
 
-usage: plot_response.py RESPONSE.csv OUTPUT TITLE [FORMAT]
+usage: plot_response.py RESPONSE.csv|BANDS.csv OUTPUT TITLE [FORMAT]
 
 FORMAT is png (the default), svg or pdf; it is given apart from OUTPUT's name
 because the caller may draw to a temporary name with another extension.
@@ -33,8 +36,102 @@ DIFFERENCE_COLOUR = "tab:orange"
 PHASE_DIFFERENCE_COLOUR = "tab:green"
 
 
+BAND_COLUMNS = [
+    "file",
+    "band_hz",
+    "difference_to_sum_before_db",
+    "difference_to_sum_after_db",
+    "difference_to_sum_change_db",
+    "correlation_before",
+    "correlation_after",
+    "correlation_change",
+]
+BEFORE_COLOUR = "0.6"
+AFTER_COLOUR = "tab:blue"
+
+
 class InputError(Exception):
     pass
+
+
+def first_line(path):
+    try:
+        with open(path, newline="") as f:
+            return [name.strip() for name in next(csv.reader(f), [])]
+    except (OSError, UnicodeDecodeError) as e:
+        raise InputError(f"cannot read {path}: {getattr(e, 'strerror', None) or e}")
+
+
+def read_bands(path):
+    """Each file's bands in the order given, as (file, [(band_hz, ds_before, ds_after,
+    corr_before, corr_after)]), with None for a figure left empty (silent)."""
+    with open(path, newline="") as f:
+        rows = list(csv.reader(f))[1:]
+    files = []
+    for line_number, row in enumerate(rows, start=2):
+        if not row:
+            continue
+        if len(row) != len(BAND_COLUMNS):
+            raise InputError(f"{path}:{line_number}: {len(row)} fields, expected {len(BAND_COLUMNS)}")
+        try:
+            values = [float(field) if field.strip() else None for field in row[1:]]
+        except ValueError:
+            raise InputError(f"{path}:{line_number}: not a number")
+        if values[0] is None or not all(v is None or math.isfinite(v) for v in values):
+            raise InputError(f"{path}:{line_number}: values must be finite, and the band given")
+        if not files or files[-1][0] != row[0]:
+            files.append((row[0], []))
+        files[-1][1].append((values[0], values[1], values[2], values[4], values[5]))
+    if not files:
+        raise InputError(f"{path} holds no bands")
+    return files
+
+
+def band_label(hz):
+    return f"{hz / 1000:g}k" if hz >= 1000 else f"{hz:g}"
+
+
+def draw_bands(files, title):
+    import matplotlib
+
+    matplotlib.use("Agg")
+    from matplotlib import pyplot
+
+    figure, axes = pyplot.subplots(len(files), 2, figsize=(12, 1.0 + 3.4 * len(files)), dpi=110, squeeze=False)
+    figure.suptitle(title, fontsize=13)
+    all_db = [v for _, bands in files for band in bands for v in band[1:3] if v is not None]
+    db_bottom = min(-3.0, 3.0 * math.floor((min(all_db, default=-30.0) - 1.0) / 3.0))
+    db_top = max(3.0, 3.0 * math.ceil((max(all_db, default=0.0) + 1.0) / 3.0))
+    width = 0.4
+    for row, (name, bands) in enumerate(files):
+        positions = range(len(bands))
+        ds, correlation = axes[row]
+        for panel, first, bottom, top in ((ds, 1, db_bottom, db_top), (correlation, 3, -1.05, 1.05)):
+            for offset, column, colour, label in (
+                (-width / 2, first, BEFORE_COLOUR, "before"),
+                (width / 2, first + 1, AFTER_COLOUR, "after"),
+            ):
+                heights = [band[column] if band[column] is not None else 0.0 for band in bands]
+                panel.bar([p + offset for p in positions], heights, width, color=colour, label=label)
+                for p, band in zip(positions, bands):
+                    if band[column] is None:
+                        panel.text(p + offset, 0.0, "silent", rotation=90, ha="center", va="bottom", fontsize=7)
+            panel.axhline(0.0, color="black", linewidth=0.8)
+            panel.set_ylim(bottom, top)
+            panel.set_xticks(list(positions))
+            panel.set_xticklabels([band_label(band[0]) for band in bands])
+            panel.grid(axis="y", color="0.85", linewidth=0.6)
+            panel.set_axisbelow(True)
+            panel.legend(loc="best", fontsize=9, framealpha=0.9)
+        ds.set_ylabel("difference to sum (dB)")
+        correlation.set_ylabel("correlation")
+        ds.set_title(f"{os.path.basename(name)}: difference to sum", loc="left", fontsize=10)
+        correlation.set_title(f"{os.path.basename(name)}: correlation of left and right", loc="left", fontsize=10)
+        if row == len(files) - 1:
+            ds.set_xlabel("octave band (Hz)")
+            correlation.set_xlabel("octave band (Hz)")
+    figure.tight_layout()
+    return figure
 
 
 def read_response(path):
@@ -199,13 +296,16 @@ def main(arguments):
     for number in (signal.SIGTERM, signal.SIGHUP):
         signal.signal(number, stopped)
     if len(arguments) not in (4, 5) or (len(arguments) == 5 and arguments[4] not in FORMATS):
-        print(f"usage: {os.path.basename(arguments[0])} RESPONSE.csv OUTPUT TITLE [png|svg|pdf]", file=sys.stderr)
+        print(f"usage: {os.path.basename(arguments[0])} RESPONSE.csv|BANDS.csv OUTPUT TITLE [png|svg|pdf]", file=sys.stderr)
         return 2
     csv_path, png_path, title = arguments[1:4]
     image_format = arguments[4] if len(arguments) == 5 else "png"
     name = os.path.basename(arguments[0])
     try:
-        figure = draw(read_response(csv_path), title)
+        if first_line(csv_path) == BAND_COLUMNS:
+            figure = draw_bands(read_bands(csv_path), title)
+        else:
+            figure = draw(read_response(csv_path), title)
         save(figure, png_path, image_format)
     except InputError as e:
         print(f"{name}: {e}", file=sys.stderr)

@@ -93,6 +93,37 @@ TEST(BandAnalysis, NoiseEnergySpreadsOverTheBandsInProportionToTheirWidth) {
     }
 }
 
+TEST(BandAnalysis, AStreamGivesTheSameBandsWhateverItsBlocks) {
+    // Not a whole number of hops, so the last frame lies flush with the end.
+    const std::vector<float> left = noise(50000, 8);
+    const std::vector<float> right = noise(50000, 9);
+    const std::vector<OctaveBand> whole = octaveBandEnergies(left, right, kRate);
+    for (const std::size_t block : {1u, 511u, 4096u, 8193u}) {
+        StereoBandAnalyser analyser(kRate);
+        for (std::size_t at = 0; at < left.size(); at += block) {
+            ASSERT_TRUE(analyser.add(left.data() + at, right.data() + at, std::min(block, left.size() - at)));
+        }
+        const std::vector<OctaveBand> streamed = analyser.bands();
+        ASSERT_EQ(streamed.size(), whole.size());
+        for (std::size_t b = 0; b < whole.size(); ++b) {
+            for (const auto energy : {&OctaveBand::sumEnergy, &OctaveBand::difEnergy, &OctaveBand::leftEnergy,
+                                      &OctaveBand::rightEnergy, &OctaveBand::crossEnergy}) {
+                EXPECT_EQ(streamed[b].*energy, whole[b].*energy) << block << " at " << whole[b].centreHz;
+            }
+        }
+    }
+    // One channel given stands for both; a sample that is not a number is silence.
+    StereoBandAnalyser centred(kRate);
+    std::vector<float> spoiled = left;
+    spoiled[100] = std::nanf("");
+    centred.add(spoiled.data(), nullptr, spoiled.size());
+    for (const OctaveBand& band : centred.bands()) {
+        EXPECT_TRUE(band.difToSumSilent());
+        EXPECT_GT(band.sumEnergy, 0.0);
+        EXPECT_EQ(band.correlation(), 1.0);
+    }
+}
+
 TEST(BandAnalysis, TheRateDecidesTheBandsAndChannelsMustMatch) {
     const std::vector<double> nominal{31.5, 63.0, 125.0, 250.0, 500.0, 1000.0, 2000.0, 4000.0, 8000.0, 16000.0};
     // The top band is the last whose upper edge, centre times sqrt 2, is below Nyquist.
@@ -107,4 +138,10 @@ TEST(BandAnalysis, TheRateDecidesTheBandsAndChannelsMustMatch) {
     }
     EXPECT_THROW(octaveBandEnergies(std::vector<float>(10), std::vector<float>(11), kRate), std::invalid_argument);
     EXPECT_THROW(octaveBandEnergies({}, {}, 0.0), std::invalid_argument);
+    // The streaming analyser, which must not throw, refuses such a rate by its answers.
+    StereoBandAnalyser refused(std::nan(""));
+    const float sample = 0.5f;
+    EXPECT_FALSE(refused.valid());
+    EXPECT_FALSE(refused.add(&sample, &sample, 1));
+    EXPECT_TRUE(refused.bands().empty());
 }
