@@ -204,6 +204,10 @@ function startAnalysis(recording) {
       $('bands-note').textContent = `The bands could not be measured: ${data.message}`;
     }
   };
+  // A recording too long for the worker's memory, for one.
+  worker.onerror = (event) => {
+    if (state.analysis.worker === worker) $('bands-note').textContent = `The bands could not be measured: ${event.message}`;
+  };
   const left = recording.stereo.getChannelData(0).slice();
   const right = recording.stereo.getChannelData(1).slice();
   worker.postMessage({ type: 'open', wasmBytes: state.wasmBytes, rateHz: recording.rateHz, left, right },
