@@ -1,8 +1,10 @@
 """The web page's speed against the native tool, on one file, in one run:
   - the brevander tool's render of the file (wall time, reading and writing included);
   - the page's render as "Render and download" runs it, in headless Chromium: the
-    file opened as the page opens it (read from memory, decoded, made stereo), then
-    the render worker's run over those samples, the float WAV written in memory;
+    file decoded as the page decodes it (read from memory, parsed into an
+    AudioBuffer), the whole of opening it on the page (decoding again, the player,
+    the copy for the recording's worker), then the worker's render of it, the float
+    WAV written in memory;
   - for comparison, the worklet rendering the same samples in an
     OfflineAudioContext (startRendering alone), the page's render before it had
     a worker, and the same offline graph without the worklet, the browser's own
@@ -83,18 +85,21 @@ const [withWorklet, done] = arguments;
 """
 
 
-# The file opened and rendered as the page does: seconds decoding, seconds rendering.
+# The file decoded, opened and rendered as the page does: seconds decoding, opening
+# and rendering.
 WORKER = """
 const [done] = arguments;
 (async () => {
-  const { asStereo, decodeRecording } = await import('./audio-files.js');
+  const { decodeRecording } = await import('./audio-files.js');
   if (!window.benchBlob) window.benchBlob = await (await fetch('/bench/input.wav')).blob();
+  const file = new File([window.benchBlob], 'input.wav');
   const started = performance.now();
-  const { buffer, rateHz } = await decodeRecording(new File([window.benchBlob], 'input.wav'), 48000);
-  const stereo = asStereo(buffer);
+  await decodeRecording(file, 48000);
   const decoded = performance.now();
-  await window.brevanderPage.startRender({ stereo, rateHz }, [], () => {}).done;
-  return [(decoded - started) / 1000, (performance.now() - decoded) / 1000];
+  await window.brevanderPage.openFile(file);
+  const opened = performance.now();
+  await window.brevanderPage.startRender([], () => {}).done;
+  return [(decoded - started) / 1000, (opened - decoded) / 1000, (performance.now() - opened) / 1000];
 })().then(done, (e) => done(String(e)));
 """
 
@@ -132,7 +137,8 @@ def main():
         page()
         runs = [page() for _ in range(3)]
         decode = statistics.median(run[0] for run in runs)
-        worker = statistics.median(run[1] for run in runs)
+        opening = statistics.median(run[1] for run in runs)
+        worker = statistics.median(run[2] for run in runs)
         worklet = median_of_three(lambda: browser(True))
         graph = median_of_three(lambda: browser(False))
     finally:
@@ -142,7 +148,7 @@ def main():
     duration = browser.duration
     print(f"Chromium {version}, {duration:.0f} s of audio")
     page_total = decode + worker
-    print(f"page, decoding: {decode:.3f} s")
+    print(f"page, decoding: {decode:.3f} s (opening the file on the page, decoding included: {opening:.3f} s)")
     print(f"page, worker:   {worker:.3f} s ({duration / worker:.0f} x real time)")
     print(f"page / tool:    {page_total / native:.2f} ({worker / native:.2f} without decoding)")
     print(f"worklet render: {worklet:.3f} s ({duration / worklet:.0f} x real time)")

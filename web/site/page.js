@@ -2,7 +2,7 @@
 // worklet with an A/B switch and the processed sum or difference alone, keeps the
 // setting in the address and the command line, plots the response from the
 // module, shows the recording's band table before and after the effect, and
-// renders the file, both in workers.
+// renders the file, both in the recording's worker.
 import { asStereo, AudioFileError, decodeRecording } from './audio-files.js';
 import { instantiateModule, Shuffler } from './brevander-core.js';
 import { commandLine, defaultSetting, PARAMETERS, readParameters, settingFromHash, settingToHash } from './parameters.js';
@@ -21,7 +21,7 @@ const state = {
   plots: null,
   plotData: null,
   render: null,     // the running render's {done, cancel}
-  analysis: null,   // {worker, generation, posted (the setting last sent), timer, table, pending}
+  worker: null,     // the recording's: {worker, generation, posted (the setting last sent), timer, table, pending, renderReply}
 };
 
 function showMessage(text) {
@@ -183,30 +183,40 @@ function makePlots() {
   });
 }
 
-// --- The band table ----------------------------------------------------------------
+// --- The recording's worker: its band table and its render ----------------------
 
 // Waits this long after the last change before measuring again, so that a slider
 // being dragged asks for one analysis, not one per step.
 const ANALYSIS_DELAY_MS = 200;
 
-// A worker of its own for `recording`, with copies of its samples.
-function startAnalysis(recording) {
-  if (state.analysis) state.analysis.worker.terminate();
-  const worker = new Worker(state.analysisWorkerUrl);
-  state.analysis = { worker, generation: 0, posted: null, timer: 0, table: null, pending: false };
+class RenderCancelled extends Error {}
+
+// The worker for `recording` (recording-worker.js), with the page's one copy of its
+// samples beside the AudioBuffer that plays. The previous recording's worker ends,
+// and a render it was running with it.
+function startWorker(recording) {
+  if (state.worker) {
+    state.worker.worker.terminate();
+    if (state.worker.renderReply) state.worker.renderReply({ type: 'render-failed', message: 'another recording was opened' });
+  }
+  const worker = new Worker(state.workerUrl);
+  const handle = { worker, generation: 0, posted: null, timer: 0, table: null, pending: false, renderReply: null };
+  state.worker = handle;
   worker.onmessage = ({ data }) => {
-    if (data.generation !== state.analysis.generation || state.analysis.worker !== worker) return;
-    if (data.type === 'table') {
-      state.analysis.table = data.table;
-      state.analysis.pending = false;
+    if (['progress', 'done', 'cancelled', 'render-failed'].includes(data.type)) {
+      if (handle.renderReply) handle.renderReply(data);
+    } else if (data.generation === handle.generation && data.type === 'table') {
+      handle.table = data.table;
+      handle.pending = false;
       showBands(data.table);
-    } else {
+    } else if (data.generation === handle.generation) {
       $('bands-note').textContent = `The bands could not be measured: ${data.message}`;
     }
   };
   // A recording too long for the worker's memory, for one.
   worker.onerror = (event) => {
-    if (state.analysis.worker === worker) $('bands-note').textContent = `The bands could not be measured: ${event.message}`;
+    if (state.worker === handle) $('bands-note').textContent = `The bands could not be measured: ${event.message}`;
+    if (handle.renderReply) handle.renderReply({ type: 'render-failed', message: event.message });
   };
   const left = recording.stereo.getChannelData(0).slice();
   const right = recording.stereo.getChannelData(1).slice();
@@ -216,16 +226,40 @@ function startAnalysis(recording) {
 }
 
 function scheduleAnalysis() {
-  const analysis = state.analysis;
-  if (!analysis || JSON.stringify(analysis.posted) === JSON.stringify(state.setting)) return;
-  clearTimeout(analysis.timer);
-  analysis.pending = true;
+  const handle = state.worker;
+  if (!handle || JSON.stringify(handle.posted) === JSON.stringify(state.setting)) return;
+  clearTimeout(handle.timer);
+  handle.pending = true;
   $('bands-note').textContent = 'Measuring the bands…';
-  analysis.timer = setTimeout(() => {
-    analysis.posted = [...state.setting];
-    analysis.generation += 1;
-    analysis.worker.postMessage({ type: 'analyse', generation: analysis.generation, setting: analysis.posted });
+  handle.timer = setTimeout(() => {
+    handle.posted = [...state.setting];
+    handle.generation += 1;
+    handle.worker.postMessage({ type: 'analyse', generation: handle.generation, setting: handle.posted });
   }, ANALYSIS_DELAY_MS);
+}
+
+// The open recording through the effect with `setting`: {done, a promise of the
+// float WAV's Blob; cancel()}.
+function startRender(setting, onProgress) {
+  const handle = state.worker;
+  const done = new Promise((resolve, reject) => {
+    handle.renderReply = (data) => {
+      if (data.type === 'progress') {
+        onProgress(data.done);
+        return;
+      }
+      handle.renderReply = null;
+      if (data.type === 'done') {
+        resolve(data.wav);
+      } else if (data.type === 'cancelled') {
+        reject(new RenderCancelled());
+      } else {
+        reject(data.forUser ? new AudioFileError(data.message) : new Error(data.message));
+      }
+    };
+  });
+  handle.worker.postMessage({ type: 'render', setting: [...setting] });
+  return { done, cancel: () => handle.worker.postMessage({ type: 'cancel' }) };
 }
 
 function showBands(table) {
@@ -376,7 +410,7 @@ async function openFile(file) {
     state.recording = { name: file.name, stereo: asStereo(buffer), rateHz };
     state.player = await makePlayer(state.recording);
     makePlotEffect(rateHz);
-    startAnalysis(state.recording);
+    startWorker(state.recording);
     const channels = buffer.numberOfChannels === 1 ? 'mono, played and rendered as a centred stereo source' : 'stereo';
     $('file-info').textContent = `${file.name}: ${formatTime(buffer.duration)}, ${rateHz} Hz, ${channels}.` +
       (rateKnown ? '' : ` Its sample rate could not be read from the file, so it was decoded at ${rateHz} Hz.`);
@@ -394,38 +428,6 @@ async function openFile(file) {
 
 // --- Rendering ---------------------------------------------------------------------
 
-class RenderCancelled extends Error {}
-
-// The recording through the effect with `setting`, in a worker of its own: {done,
-// a promise of the float WAV's Blob; cancel()}. The worker gets copies of the
-// samples, so the recording stays playable meanwhile.
-function startRender(recording, setting, onProgress) {
-  const worker = new Worker(state.renderWorkerUrl);
-  const left = recording.stereo.getChannelData(0).slice();
-  const right = recording.stereo.getChannelData(1).slice();
-  let cancel;
-  const done = new Promise((resolve, reject) => {
-    const finish = (settle, value) => {
-      worker.terminate();
-      settle(value);
-    };
-    cancel = () => finish(reject, new RenderCancelled());
-    worker.onmessage = ({ data }) => {
-      if (data.type === 'progress') {
-        onProgress(data.done);
-      } else if (data.type === 'done') {
-        finish(resolve, data.wav);
-      } else {
-        finish(reject, data.forUser ? new AudioFileError(data.message) : new Error(data.message));
-      }
-    };
-    worker.onerror = (event) => finish(reject, new Error(event.message));
-  });
-  worker.postMessage({ wasmBytes: state.wasmBytes, rateHz: recording.rateHz, setting: [...setting], left, right },
-    [left.buffer, right.buffer]);
-  return { done, cancel };
-}
-
 async function render() {
   const recording = state.recording;
   if (!recording || state.render) return;
@@ -435,7 +437,7 @@ async function render() {
   progress.hidden = false;
   progress.value = 0;
   showMessage('');
-  state.render = startRender(recording, state.setting, (done) => { progress.value = done; });
+  state.render = startRender(state.setting, (done) => { progress.value = done; });
   try {
     const wav = await state.render.done;
     progress.value = 1;
@@ -551,8 +553,7 @@ async function start() {
   makePlots();
   wireEvents();
   state.workletUrl = await scriptInMemory(['brevander-core.js', 'brevander-worklet.js']);
-  state.renderWorkerUrl = await scriptInMemory(['brevander-core.js', 'audio-files.js', 'render-worker.js']);
-  state.analysisWorkerUrl = await scriptInMemory(['brevander-core.js', 'analysis-worker.js']);
+  state.workerUrl = await scriptInMemory(['brevander-core.js', 'audio-files.js', 'recording-worker.js']);
   makePlotEffect(PLOT_RATE_HZ);
   loadSettingFromAddress();
   requestAnimationFrame(tick);
@@ -562,13 +563,14 @@ async function start() {
 }
 
 // For the tests and benchmarks: what the plot and the band table show, the
-// module's bytes, the worklet, and the render without its download.
+// module's bytes, the worklet, opening a file, and the render without its download.
 window.brevanderPage = {
   ready: start().catch((error) => showMessage(`The page could not start: ${error.message}`)),
   plotData: () => state.plotData,
   // null until the table for the setting as it stands is there
-  bandTable: () => (state.analysis && !state.analysis.pending ? state.analysis.table : null),
+  bandTable: () => (state.worker && !state.worker.pending ? state.worker.table : null),
   wasmBytes: () => state.wasmBytes,
   workletUrl: () => state.workletUrl,
+  openFile,
   startRender,
 };
