@@ -200,7 +200,7 @@ function startWorker(recording) {
     if (state.worker.renderReply) state.worker.renderReply({ type: 'render-failed', message: 'another recording was opened' });
   }
   const worker = new Worker(state.workerUrl);
-  const handle = { worker, generation: 0, posted: null, timer: 0, table: null, pending: false, renderReply: null };
+  const handle = { worker, generation: 0, posted: null, timer: 0, table: null, pending: false, renderReply: null, failure: null };
   state.worker = handle;
   worker.onmessage = ({ data }) => {
     if (['progress', 'done', 'cancelled', 'render-failed'].includes(data.type)) {
@@ -215,8 +215,9 @@ function startWorker(recording) {
   };
   // A recording too long for the worker's memory, for one.
   worker.onerror = (event) => {
-    if (state.worker === handle) $('bands-note').textContent = `The bands could not be measured: ${event.message}`;
-    if (handle.renderReply) handle.renderReply({ type: 'render-failed', message: event.message });
+    handle.failure = event.message || 'the page\'s worker stopped';
+    if (state.worker === handle) $('bands-note').textContent = `The bands could not be measured: ${handle.failure}`;
+    if (handle.renderReply) handle.renderReply({ type: 'render-failed', message: handle.failure });
   };
   const left = recording.stereo.getChannelData(0).slice();
   const right = recording.stereo.getChannelData(1).slice();
@@ -258,7 +259,9 @@ function startRender(setting, onProgress) {
       }
     };
   });
-  handle.worker.postMessage({ type: 'render', setting: [...setting] });
+  // A worker that has failed would never answer.
+  if (handle.failure) handle.renderReply({ type: 'render-failed', message: handle.failure });
+  else handle.worker.postMessage({ type: 'render', setting: [...setting] });
   return { done, cancel: () => handle.worker.postMessage({ type: 'cancel' }) };
 }
 

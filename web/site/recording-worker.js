@@ -27,6 +27,7 @@ import { AudioFileError, floatWavHeader } from './audio-files.js';
 const SLICE_FRAMES = 1 << 16;
 
 let recording = null;  // {wasm, rateHz, left, right, before, after, measuredBefore (a promise of the band count)}
+let openFailure = null;  // why the recording could not be opened, which every request then answers
 let newestAnalysis = 0;
 let render = null;     // the running render: {cancelled, ended (a promise)}
 
@@ -71,6 +72,7 @@ function open({ wasmBytes, rateHz, left, right }) {
 }
 
 async function analyse({ generation, setting }) {
+  if (openFailure) throw openFailure;
   const { wasm, rateHz, left, right, before, after } = recording;
   const count = await recording.measuredBefore;
   if (generation !== newestAnalysis) return;
@@ -98,12 +100,13 @@ async function analyse({ generation, setting }) {
 }
 
 async function renderRecording({ setting }) {
-  const { wasm, rateHz, left, right } = recording;
   let ended;
   const job = { cancelled: false, ended: new Promise((resolve) => { ended = resolve; }) };
   render = job;
   let effect = null;
   try {
+    if (openFailure) throw openFailure;
+    const { wasm, rateHz, left, right } = recording;
     effect = new Shuffler(wasm, rateHz);
     applySetting(effect, setting);
     const frames = left.length;
@@ -139,7 +142,11 @@ async function renderRecording({ setting }) {
 
 onmessage = ({ data }) => {
   if (data.type === 'open') {
-    open(data);
+    try {
+      open(data);
+    } catch (error) {
+      openFailure = error;
+    }
   } else if (data.type === 'analyse') {
     newestAnalysis = data.generation;
     analyse(data).catch((error) => postMessage({ type: 'failed', generation: data.generation, message: error.message }));
