@@ -18,7 +18,8 @@ case $arch in
   *) echo "usage: $0 amd64|arm64|armhf OUT_DIR" >&2; exit 2 ;;
 esac
 [ -n "$out" ] || { echo "usage: $0 amd64|arm64|armhf OUT_DIR" >&2; exit 2; }
-with_tool=$([ "$arch" = amd64 ] && echo 1 || true)
+with_tool=
+[ "$arch" != amd64 ] || with_tool=1
 
 version=$(sed -n 's/^project(Brevander VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)-1
 epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
@@ -62,7 +63,8 @@ if [ -n "$with_tool" ]; then
   gzip -9n <"$build/brevander.1" >"$root/usr/share/man/man1/brevander.1.gz"
   binaries+=("$root/usr/bin/brevander")
 fi
-# As dh_strip does; the plug-ins carry no symbol table already, the tool does.
+# As dh_strip strips: no comment or note sections and no symbol the loader doesn't
+# need (the plug-ins are linked without a symbol table already; the tool is not).
 "$strip" --remove-section=.comment --remove-section=.note --strip-unneeded "${binaries[@]}"
 install -m 0644 packaging/debian/copyright "$doc/"
 install -D -m 0644 packaging/debian/lintian-overrides "$root/usr/share/lintian/overrides/brevander"
@@ -89,8 +91,8 @@ if [ -n "$with_tool" ]; then
  manual page brevander(1)."
 else
   paragraph=" .
- On this architecture the package holds the two plug-ins only; the brevander
- command-line tool is in the amd64 package."
+ On this architecture the package holds the two plug-ins only: the
+ command-line tool brevander is not packaged for it."
 fi
 
 # As dpkg-gencontrol counts it: KiB per file, rounded up, and one per folder.

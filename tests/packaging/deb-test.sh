@@ -27,7 +27,7 @@ tool="./usr/bin/brevander
 ./usr/share/man/man1/brevander.1.gz"
 
 check_package() {  # check_package ARCH ELF_MACHINE EXPECTED_FILES
-  local arch=$1 machine=$2 expected=$3 deb field
+  local arch=$1 machine=$2 expected=$3 deb
   deb=$dir/brevander_${version}_$arch.deb
   [ -f "$deb" ] || fail "no $deb"
   field() { dpkg-deb -f "$deb" "$1"; }
@@ -88,11 +88,6 @@ planned=$(apt-get -s install --no-install-recommends "$deb" 2>/dev/null | grep '
 paths=$(dpkg-deb -c "$deb" | awk '{ sub(/^\./, "", $6); sub(/\/$/, "", $6); print $6 }' | grep .)
 while IFS= read -r p; do [ -e "$p" ] || echo "$p"; done <<<"$paths" >"$work/new-paths"
 
-installed=
-purge() { [ -z "$installed" ] || apt_get purge brevander; installed=; }
-trap 'purge; rm -rf "$work"' EXIT
-installed=1
-apt_get install --no-install-recommends "$deb"
 installed_checks() {
   unset BREVANDER_PLUGIN BREVANDER_PLOT_SCRIPT LV2_PATH
   [ "$(command -v brevander)" = /usr/bin/brevander ] || fail "brevander on PATH is $(command -v brevander)"
@@ -106,10 +101,14 @@ installed_checks() {
   LV2_PATH=/usr/lib/lv2 lv2ls | grep -qx urn:brevander:shuffler || fail "lv2ls finds no urn:brevander:shuffler in /usr/lib/lv2"
   [ "$(man -w brevander)" = /usr/share/man/man1/brevander.1.gz ] || fail "man -w brevander gives '$(man -w brevander 2>&1)'"
 }
-status=0
-(installed_checks) || status=$?
+
+installed=
+purge() { [ -z "$installed" ] || apt_get purge brevander; installed=; }
+trap 'purge; rm -rf "$work"' EXIT
+installed=1
+apt_get install --no-install-recommends "$deb"
+installed_checks
 purge
-[ "$status" -eq 0 ] || exit "$status"
 left=$(while IFS= read -r p; do [ ! -e "$p" ] || echo "$p"; done <"$work/new-paths")
 [ -z "$left" ] || fail "purged, the package left: $left"
 echo "amd64 package: built twice to the same bytes; installed, renders the build tree's and the golden bytes, lv2ls and man find it; purged, nothing left"
