@@ -4,17 +4,21 @@
 # Linux plug-in files and runs every test against each (the Windows ones under
 # Wine, the 32-bit one on qemu-i386 where this machine runs no 32-bit x86 code,
 # the ARM ones under qemu-user), then a bounded run of the host-calls and LV2
-# fuzzers, and sums up every build's result; `make dist` packages the five
-# builds. Each installs what it needs first.
+# fuzzers, makes and checks the Debian packages and the Windows installer, and
+# sums up every build's result; `make dist` packages the five builds and the web
+# page, with SHA256SUMS. Each installs what it needs first.
 PLATFORMS := linux win32 win64 linux-arm64 linux-armhf
-# Test-only builds beside the platforms: the host-calls and LV2 fuzzers (clang).
-CHECKS := fuzz web
+# Test-only builds beside the platforms: the host-calls and LV2 fuzzers (clang),
+# and the web page.
+BUILT_CHECKS := fuzz web
+# Then the Debian packages and the Windows installer, made from the platforms' builds.
+CHECKS := $(BUILT_CHECKS) package
 MAKEFLAGS += --no-print-directory
 
 # `make install` puts the tool, its plotting script and the plug-in file under PREFIX.
 PREFIX ?= /usr/local
 
-.PHONY: deps deps-windows deps-arm deps-fuzz deps-bench deps-web web build bench build-bench demo test dist golden install precision clean $(addprefix build-,$(PLATFORMS) $(CHECKS)) $(addprefix test-,$(PLATFORMS) $(CHECKS))
+.PHONY: deps deps-windows deps-arm deps-fuzz deps-bench deps-web deps-package web build bench build-bench demo test dist golden install precision clean $(addprefix build-,$(PLATFORMS) $(BUILT_CHECKS)) $(addprefix test-,$(PLATFORMS) $(CHECKS))
 
 deps:
 	@scripts/install-deps.sh core
@@ -36,6 +40,9 @@ deps-web:
 	@scripts/install-deps.sh core web
 	@cd web && npm ci --no-audit --no-fund --loglevel=error >/dev/null
 
+deps-package:
+	@scripts/install-deps.sh core windows arm package
+
 build: build-linux
 
 build-linux: deps
@@ -44,11 +51,11 @@ build-linux-arm64 build-linux-armhf: deps-arm
 build-fuzz: deps-fuzz
 build-bench: deps-bench
 build-web: deps-web
-$(addprefix build-,$(PLATFORMS) $(CHECKS) bench): build-%:
+$(addprefix build-,$(PLATFORMS) $(BUILT_CHECKS) bench): build-%:
 	cmake --preset $* >/dev/null
 	cmake --build --preset $*
 
-$(addprefix test-,$(filter-out win32,$(PLATFORMS)) $(CHECKS)): test-%: build-%
+$(addprefix test-,$(filter-out win32,$(PLATFORMS)) $(BUILT_CHECKS)): test-%: build-%
 	ctest --preset $*
 
 # The win32 suites run the DLL's own 32-bit code: natively under 32-bit Wine where
@@ -62,6 +69,16 @@ test-win32: build-win32
 test-linux-arm64 test-linux-armhf: build-linux
 # The web page's renders are compared with the golden cases and the tool's renders.
 test-web: build-linux
+
+# The packages are made into build/package and checked there (the amd64 one
+# installed with apt and purged again); the installer is a 32-bit program, run the
+# way the win32 suites run.
+test-package: deps-package $(addprefix build-,$(PLATFORMS))
+	rm -rf build/package
+	scripts/make-packages.sh build/package
+	tests/packaging/deb-test.sh build/package
+	BREVANDER_X86_32_WHAT="the installer test" scripts/x86-32.sh run \
+	  tests/packaging/installer-test.sh build/package/Brevander-*-windows-setup.exe build/win64/Brevander.dll build/win32/Brevander.dll
 
 # Builds the page into build/web/site and serves it on this machine only (with the
 # demo scene when the Linux build's tool is there).
@@ -92,7 +109,7 @@ demo: deps
 test:
 	@scripts/run-tests.sh $(PLATFORMS) $(CHECKS)
 
-dist: $(addprefix build-,$(PLATFORMS)) build-web
+dist: $(addprefix build-,$(PLATFORMS)) build-web deps-package
 	scripts/make-dist.sh
 
 # Rewrites the golden render that every build must reproduce; only for an

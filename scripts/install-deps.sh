@@ -8,17 +8,19 @@
 # fuzz: clang and its libFuzzer and sanitizer runtimes; bench: ffmpeg to compare
 # the renderer with, and bc; web: emscripten for the web build, node and npm for
 # its tests and its plotting library, and Chromium with its WebDriver and
-# Selenium, which test the page headless.
+# Selenium, which test the page headless; package: what builds and checks the Debian
+# packages and the Windows installer (the builds' groups besides).
 # Runs as root, or through sudo when that is available.
 set -euo pipefail
 
 declare -A groups=(
-  [core]="cmake make g++ binutils libgtest-dev libgmock-dev googletest libbenchmark-dev libsndfile1-dev libcli11-dev python3 python3-matplotlib ffmpeg lv2-dev liblilv-dev lilv-utils sordi serdi strace"
+  [core]="cmake make g++ binutils libgtest-dev libgmock-dev googletest libbenchmark-dev libsndfile1-dev libcli11-dev python3 python3-matplotlib ffmpeg lv2-dev liblilv-dev lilv-utils sordi serdi strace help2man"
   [windows]="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 qemu-user"
   [arm]="g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user"
   [fuzz]="clang libclang-rt-14-dev"
   [bench]="ffmpeg bc"
   [web]="emscripten nodejs chromium chromium-driver python3-selenium"
+  [package]="dpkg-dev xz-utils lintian nsis man-db"
 )
 
 packages=()

@@ -2,7 +2,8 @@
 # Packages the plug-in files, already built by their presets, into dist/: one
 # folder and one archive per platform, each with the VST 2 file and the text that
 # says where to put it; the Linux ones also hold the LV2 bundle. The web build's
-# site becomes one more archive.
+# site becomes one more archive. Then the Debian packages and the Windows
+# installer, and SHA256SUMS over every archive, package and installer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -47,4 +48,8 @@ rm -f "dist/web/demo-scene.wav" "dist/staging/$web/demo-scene.wav"
 sed 's/$/\r/' packaging/web.txt >"dist/staging/$web/README.txt"
 (cd dist/staging && cmake -E tar cf "../$web.zip" --format=zip "$web")
 rm -rf dist/staging
+
+scripts/make-packages.sh dist >/dev/null
+(cd dist && find . -maxdepth 1 -type f \( -name '*.zip' -o -name '*.tar.gz' -o -name '*.deb' -o -name '*.exe' \) -printf '%P\n' |
+  LC_ALL=C sort | xargs sha256sum >SHA256SUMS)
 find dist -type f | sort

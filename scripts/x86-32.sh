@@ -2,7 +2,8 @@
 # Runs a command on this machine with 32-bit x86 programs able to run, and says how:
 #   x86-32.sh probe       prints native, qemu (already set up by the system) or none
 #   x86-32.sh run CMD...  runs CMD, then prints one line saying how its 32-bit code ran
-#                         (and appends it to the file BREVANDER_X86_32_REPORT names, if any)
+#                         (and appends it to the file BREVANDER_X86_32_REPORT names, if any;
+#                         BREVANDER_X86_32_WHAT names CMD there, by default the win32 suites)
 # Some machines' processors or kernels refuse 32-bit x86 programs ("Exec format
 # error") although the kernel's configuration says otherwise, so the answer comes
 # from starting a 32-bit program, Wine's 32-bit loader, and looking at what it says.
@@ -117,7 +118,7 @@ case ${1:-} in
     esac
     status=0
     "$@" || status=$?
-    line="32-bit x86: the win32 suites ran $how, whole: no case was thinned or skipped."
+    line="32-bit x86: ${BREVANDER_X86_32_WHAT:-the win32 suites} ran $how, whole: no case was thinned or skipped."
     echo "$line"
     [ -z "${BREVANDER_X86_32_REPORT:-}" ] || echo "$line" >>"$BREVANDER_X86_32_REPORT"
     exit $status

@@ -2,7 +2,8 @@
 # The installed tool stands on its own: installed under a prefix, it loads the
 # plug-in file and runs the plotting script installed beside it, also through a
 # symbolic link from elsewhere; without its plug-in file it says so rather than
-# loading the build tree's. The LV2 bundle is installed under the same prefix.
+# loading the build tree's. The LV2 bundle and the manual page are installed under
+# the same prefix.
 #   installed-tool-test.sh CMAKE BUILD_DIR
 set -euo pipefail
 cmake=$1
@@ -17,6 +18,7 @@ tool=$work/prefix/bin/brevander
 [ -x "$tool" ] || fail "no tool at $tool"
 [ -f "$work/prefix/lib/vst/Brevander.so" ] || fail "no plug-in file in lib/vst"
 [ -f "$work/prefix/share/brevander/plot_response.py" ] || fail "no plotting script in share/brevander"
+grep -q '^\.SS "brevander render"' "$work/prefix/share/man/man1/brevander.1" || fail "no manual page with the commands in share/man/man1"
 for f in manifest.ttl Brevander.ttl brevander_lv2.so; do
   [ -f "$work/prefix/lib/lv2/Brevander.lv2/$f" ] || fail "no $f in the LV2 bundle under lib/lv2"
 done
