@@ -1,9 +1,14 @@
 """The web page's speed against the native tool, on one file, in one run:
   - the brevander tool's render of the file (wall time, reading and writing included);
-  - the page's worklet rendering the same samples in an OfflineAudioContext in
-    headless Chromium (startRendering alone: the file is already decoded);
-  - the same offline graph without the worklet, the browser's own cost of the
-    render quanta, so the difference is the effect's.
+  - the page's render as "Render and download" runs it, in headless Chromium: the
+    file decoded as the page decodes it (read from memory, parsed into an
+    AudioBuffer), the whole of opening it on the page (decoding again, the player,
+    the copy for the recording's worker), then the worker's render of it, the float
+    WAV written in memory;
+  - for comparison, the worklet rendering the same samples in an
+    OfflineAudioContext (startRendering alone), the page's render before it had
+    a worker, and the same offline graph without the worklet, the browser's own
+    cost of the render quanta.
 Medians of three timed runs after one warm-up. Never part of the tests.
 
   /usr/bin/python3 bench/web-speed.py SITE TOOL FILE.wav
@@ -80,6 +85,25 @@ const [withWorklet, done] = arguments;
 """
 
 
+# The file decoded, opened and rendered as the page does: seconds decoding, opening
+# and rendering.
+WORKER = """
+const [done] = arguments;
+(async () => {
+  const { decodeRecording } = await import('./audio-files.js');
+  if (!window.benchBlob) window.benchBlob = await (await fetch('/bench/input.wav')).blob();
+  const file = new File([window.benchBlob], 'input.wav');
+  const started = performance.now();
+  await decodeRecording(file, 48000);
+  const decoded = performance.now();
+  await window.brevanderPage.openFile(file);
+  const opened = performance.now();
+  await window.brevanderPage.startRender([], () => {}).done;
+  return [(decoded - started) / 1000, (opened - decoded) / 1000, (performance.now() - opened) / 1000];
+})().then(done, (e) => done(String(e)));
+"""
+
+
 def main():
     handler = functools.partial(Handler, directory=site)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
@@ -104,6 +128,17 @@ def main():
             browser.duration = result[1]
             return result[0]
 
+        def page():
+            result = driver.execute_async_script(WORKER)
+            if isinstance(result, str):
+                sys.exit(f"the page's render failed: {result}")
+            return result
+
+        page()
+        runs = [page() for _ in range(3)]
+        decode = statistics.median(run[0] for run in runs)
+        opening = statistics.median(run[1] for run in runs)
+        worker = statistics.median(run[2] for run in runs)
         worklet = median_of_three(lambda: browser(True))
         graph = median_of_three(lambda: browser(False))
     finally:
@@ -112,6 +147,10 @@ def main():
     native = median_of_three(tool_seconds)
     duration = browser.duration
     print(f"Chromium {version}, {duration:.0f} s of audio")
+    page_total = decode + worker
+    print(f"page, decoding: {decode:.3f} s (opening the file on the page, decoding included: {opening:.3f} s)")
+    print(f"page, worker:   {worker:.3f} s ({duration / worker:.0f} x real time)")
+    print(f"page / tool:    {page_total / native:.2f} ({worker / native:.2f} without decoding)")
     print(f"worklet render: {worklet:.3f} s ({duration / worklet:.0f} x real time)")
     print(f"graph alone:    {graph:.3f} s; the effect's share {worklet - graph:.3f} s")
     print(f"native tool:    {native:.3f} s ({duration / native:.0f} x real time)")

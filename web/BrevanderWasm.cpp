@@ -4,6 +4,12 @@
 #include <cstdlib>
 #include <new>
 
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "BandAnalysis.h"
 #include "BitCast.h"
 #include "ParameterTable.h"
 #include "ParameterText.h"
@@ -150,4 +156,112 @@ const double* brevander_response(BrevanderWeb* instance, std::int32_t count) {
     }
     return instance->response;
 }
+
+struct BrevanderBands {
+    StereoBandAnalyser analyser;
+    std::vector<OctaveBand> measured;
+    std::string text;
+    float left[kMaxBlockFrames];
+    float right[kMaxBlockFrames];
+
+    explicit BrevanderBands(double sampleRateHz) : analyser(sampleRateHz), left(), right() {}
+
+    const OctaveBand* band(std::int32_t index) const {
+        return index >= 0 && static_cast<std::size_t>(index) < measured.size()
+                   ? &measured[static_cast<std::size_t>(index)]
+                   : nullptr;
+    }
+};
+
+namespace {
+constexpr double kNoFigure = std::numeric_limits<double>::quiet_NaN();
 }
+
+BrevanderBands* brevander_bands_create(double sampleRateHz) {
+    if (!(std::isfinite(sampleRateHz) && sampleRateHz > 0.0)) {
+        return nullptr;
+    }
+    return new BrevanderBands(sampleRateHz);
+}
+
+void brevander_bands_destroy(BrevanderBands* analyser) { delete analyser; }
+
+float* brevander_bands_left(BrevanderBands* analyser) { return analyser->left; }
+float* brevander_bands_right(BrevanderBands* analyser) { return analyser->right; }
+
+void brevander_bands_add(BrevanderBands* analyser, std::int32_t frames) {
+    if (frames > 0) {
+        analyser->analyser.add(analyser->left, analyser->right,
+                               static_cast<std::size_t>(frames < kMaxBlockFrames ? frames : kMaxBlockFrames));
+    }
+}
+
+void brevander_bands_reset(BrevanderBands* analyser) { analyser->analyser.reset(); }
+
+std::int32_t brevander_bands_measure(BrevanderBands* analyser) {
+    analyser->measured = analyser->analyser.bands();
+    return static_cast<std::int32_t>(analyser->measured.size());
+}
+
+double brevander_bands_centre_hz(const BrevanderBands* analyser, std::int32_t band) {
+    const OctaveBand* b = analyser->band(band);
+    return b != nullptr ? b->centreHz : kNoFigure;
+}
+
+double brevander_bands_dif_to_sum_db(const BrevanderBands* analyser, std::int32_t band) {
+    const OctaveBand* b = analyser->band(band);
+    return b != nullptr && !b->difToSumSilent() ? b->difToSumDb() : kNoFigure;
+}
+
+double brevander_bands_correlation(const BrevanderBands* analyser, std::int32_t band) {
+    const OctaveBand* b = analyser->band(band);
+    return b != nullptr && !b->correlationSilent() ? b->correlation() : kNoFigure;
+}
+
+const char* brevander_bands_text(const BrevanderBands* before, BrevanderBands* after, std::int32_t band,
+                                 std::int32_t field) {
+    const OctaveBand* x = before->band(band);
+    const OctaveBand* y = after->band(band);
+    if (x == nullptr || y == nullptr) {
+        return nullptr;
+    }
+    const BandRowText row = bandRowText(*x, *y);
+    switch (field) {
+        case 0:
+            after->text = row.band;
+            break;
+        case 1:
+            after->text = row.difToSumBefore;
+            break;
+        case 2:
+            after->text = row.difToSumAfter;
+            break;
+        case 3:
+            after->text = row.difToSumChange;
+            break;
+        case 4:
+            after->text = row.correlationBefore;
+            break;
+        case 5:
+            after->text = row.correlationAfter;
+            break;
+        case 6:
+            after->text = row.correlationChange;
+            break;
+        case 7:
+            after->text = bandTableRow(*x, *y);
+            break;
+        case 8:
+            after->text = bandTableHeading();
+            break;
+        default:
+            return nullptr;
+    }
+    return after->text.c_str();
+}
+}
+
+// Where the C library's abort() ends, when a vector cannot be allocated or a string
+// outgrows its limit: a trap, which JavaScript sees as a RuntimeError. The
+// library's own would import the host's exit, and the module imports nothing.
+extern "C" void _Exit(int) { __builtin_trap(); }

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 struct BrevanderWeb;
+struct BrevanderBands;
 
 extern "C" {
 
@@ -74,4 +75,37 @@ double* brevander_frequencies(BrevanderWeb* instance);
 // responses at the first `count` frequencies: per point sum real, sum imaginary,
 // difference real, difference imaginary. Returns that array.
 const double* brevander_response(BrevanderWeb* instance, std::int32_t count);
+
+// The band analysis of `brevander analyze` (BandAnalysis.h), the same code: a
+// stereo stream's octave bands, fed in blocks, for the page's before-and-after
+// table. An analyser takes some 610 KB of the module's memory, 230 KB more while
+// it measures.
+//
+// An analyser for a stream at `sampleRateHz`; null for a rate that is not positive
+// and finite.
+BrevanderBands* brevander_bands_create(double sampleRateHz);
+void brevander_bands_destroy(BrevanderBands* analyser);
+// Its block buffers: brevander_max_block_frames() floats each.
+float* brevander_bands_left(BrevanderBands* analyser);
+float* brevander_bands_right(BrevanderBands* analyser);
+// Adds the first `frames` frames of the block buffers to the stream (none for 0
+// or less; at most brevander_max_block_frames()).
+void brevander_bands_add(BrevanderBands* analyser, std::int32_t frames);
+// Forgets the stream, keeping the rate.
+void brevander_bands_reset(BrevanderBands* analyser);
+// Measures the bands of the stream so far, kept until the next call; returns how
+// many there are (the rate decides).
+std::int32_t brevander_bands_measure(BrevanderBands* analyser);
+// Of band `band` as last measured: its centre in Hz, its difference-to-sum ratio in
+// dB and its correlation; NaN for a figure the band is too silent to have, and for
+// a band outside the measure.
+double brevander_bands_centre_hz(const BrevanderBands* analyser, std::int32_t band);
+double brevander_bands_dif_to_sum_db(const BrevanderBands* analyser, std::int32_t band);
+double brevander_bands_correlation(const BrevanderBands* analyser, std::int32_t band);
+// The texts of band `band` between two analysers' last measures, as the tool prints
+// them: field 0 the band, 1 to 3 the ratio before, after and its change, 4 to 6 the
+// correlation's, 7 the tool's whole line of the table, 8 the table's heading. Held
+// by `after` until the next call; null for a band or field outside them.
+const char* brevander_bands_text(const BrevanderBands* before, BrevanderBands* after, std::int32_t band,
+                                 std::int32_t field);
 }

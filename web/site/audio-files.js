@@ -17,6 +17,9 @@ export const MAX_RENDER_BYTES = 1536 * 1024 * 1024;
 
 export class AudioFileError extends Error {}
 
+// Typed arrays read in the machine's byte order; WAV's is little-endian.
+const LITTLE_ENDIAN = new Uint8Array(new Uint16Array([1]).buffer)[0] === 1;
+
 const ascii = (bytes, at, length) => String.fromCharCode(...bytes.subarray(at, at + length));
 
 // The chunks after a RIFF file's (little-endian sizes) or an IFF file's (big-endian)
@@ -97,8 +100,10 @@ function mp3Format(bytes) {
 
 // The samples of a plain WAV (PCM of 8 to 32 bits, or float of 32 or 64 bits;
 // WAVE_FORMAT_EXTENSIBLE too) as {channels, rateHz, data: [Float32Array...]}; null
-// for any other file, which the browser then decodes.
-export function readPlainWav(buffer) {
+// for any other file, which the browser then decodes. `channelArrays(channels,
+// frames)` gives the arrays to fill, so that they can be an AudioBuffer's own.
+export function readPlainWav(buffer, channelArrays = (channels, frames) =>
+  Array.from({ length: channels }, () => new Float32Array(frames))) {
   const bytes = new Uint8Array(buffer);
   const view = new DataView(buffer);
   if (bytes.length < 12 || ascii(bytes, 0, 4) !== 'RIFF' || ascii(bytes, 8, 4) !== 'WAVE') return null;
@@ -125,23 +130,35 @@ export function readPlainWav(buffer) {
   if (!integer && !float) return null;
   const frames = Math.floor(data.size / (width * channels));
   if (channels > 2) return { channels, rateHz, data: [] };
-  const out = Array.from({ length: channels }, () => new Float32Array(frames));
+  const out = channelArrays(channels, frames);
   const scale = 2 ** (bits - 1);
-  for (let f = 0, at = data.at; f < frames; ++f) {
-    for (let c = 0; c < channels; ++c, at += width) {
-      let x;
-      if (float) {
-        x = bits === 32 ? view.getFloat32(at, true) : view.getFloat64(at, true);
-      } else if (bits === 8) {
-        x = (bytes[at] - 128) / scale;
-      } else if (bits === 16) {
-        x = view.getInt16(at, true) / scale;
-      } else if (bits === 24) {
-        x = ((bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16)) << 8 >> 8) / scale;
-      } else {
-        x = Math.fround(view.getInt32(at, true)) / scale;
+  const typed = LITTLE_ENDIAN && bits !== 24
+    ? { 8: Uint8Array, 16: Int16Array, 32: float ? Float32Array : Int32Array, 64: Float64Array }[bits] : null;
+  const toSample = float ? (n) => n
+    : bits === 8 ? (n) => (n - 128) / scale
+      : bits === 32 ? (n) => Math.fround(n) / scale : (n) => n / scale;
+  // Piece by piece, each read as a typed array of its sample type: read one by one
+  // through a DataView, a long file took longer to read than to render. 24-bit
+  // samples have no typed array.
+  const piece = 1 << 16;
+  for (let from = 0; from < frames; from += piece) {
+    const n = Math.min(piece, frames - from);
+    const at = data.at + from * width * channels;
+    let samples;
+    if (typed) {
+      // A view where the samples are aligned, as they are in most files; a copy where not.
+      samples = at % width === 0 ? new typed(buffer, at, n * channels) : new typed(buffer.slice(at, at + n * width * channels));
+    } else {
+      samples = new Float64Array(n * channels);
+      for (let i = 0, p = at; i < samples.length; ++i, p += width) {
+        samples[i] = bits === 24 ? (bytes[p] | (bytes[p + 1] << 8) | (bytes[p + 2] << 16)) << 8 >> 8
+          : float ? (bits === 32 ? view.getFloat32(p, true) : view.getFloat64(p, true))
+            : bits === 8 ? bytes[p] : bits === 16 ? view.getInt16(p, true) : view.getInt32(p, true);
       }
-      out[c][f] = x;
+    }
+    for (let c = 0; c < channels; ++c) {
+      const channel = out[c];
+      for (let f = 0; f < n; ++f) channel[from + f] = toSample(samples[f * channels + c]);
     }
   }
   return { channels, rateHz, data: out };
@@ -178,18 +195,18 @@ export async function decodeRecording(file, fallbackRateHz) {
     throw new AudioFileError(`${file.name} has ${format.channels} channels; Brevander takes mono or stereo recordings.`);
   }
   const rateHz = format && format.rateHz > 0 ? format.rateHz : fallbackRateHz;
-  const plain = readPlainWav(bytes);
-  if (plain) {
-    if (plain.data[0].length === 0) throw new AudioFileError(`${file.name} holds no audio.`);
-    let buffer;
+  // Read straight into the AudioBuffer: a copy of a long file costs a tenth of a second.
+  let plainBuffer = null;
+  const plain = readPlainWav(bytes, (channels, frames) => {
+    if (frames === 0) throw new AudioFileError(`${file.name} holds no audio.`);
     try {
-      buffer = new AudioBuffer({ numberOfChannels: plain.channels, length: plain.data[0].length, sampleRate: rateHz });
+      plainBuffer = new AudioBuffer({ numberOfChannels: channels, length: frames, sampleRate: rateHz });
     } catch {
       throw new AudioFileError(`${file.name} is at ${rateHz} Hz, a sample rate this browser cannot work at (it takes 3000 to 768000 Hz in most browsers).`);
     }
-    plain.data.forEach((samples, c) => buffer.copyToChannel(samples, c));
-    return { buffer, rateHz, rateKnown: true };
-  }
+    return Array.from({ length: channels }, (_, c) => plainBuffer.getChannelData(c));
+  });
+  if (plain && plainBuffer) return { buffer: plainBuffer, rateHz, rateKnown: true };
   let context;
   try {
     context = new OfflineAudioContext(1, 1, rateHz);
@@ -228,17 +245,16 @@ function asToolReadsSixteenBits(buffer) {
 
 // A stereo AudioBuffer of the recording, a mono one as a centred source.
 export function asStereo(buffer) {
+  if (buffer.numberOfChannels === 2) return buffer;
   const stereo = new AudioBuffer({ numberOfChannels: 2, length: buffer.length, sampleRate: buffer.sampleRate });
   stereo.copyToChannel(buffer.getChannelData(0), 0);
   stereo.copyToChannel(buffer.getChannelData(buffer.numberOfChannels > 1 ? 1 : 0), 1);
   return stereo;
 }
 
-// A 32-bit float WAV (format 3, with the fact chunk float WAVs carry) of a stereo
-// AudioBuffer, as a Blob.
-export function floatWav(buffer) {
-  const frames = buffer.length;
-  const channels = buffer.numberOfChannels;
+// The header of a 32-bit float WAV (format 3, with the fact chunk float WAVs
+// carry) of `frames` frames, whose interleaved samples follow it.
+export function floatWavHeader(frames, channels, rateHz) {
   const dataBytes = frames * channels * 4;
   if (dataBytes > MAX_RENDER_BYTES) throw new AudioFileError('The render is too long to write as one WAV in this page; render it with the brevander tool.');
   const header = new DataView(new ArrayBuffer(58));
@@ -250,8 +266,8 @@ export function floatWav(buffer) {
   header.setUint32(16, 18, true);
   header.setUint16(20, 3, true);
   header.setUint16(22, channels, true);
-  header.setUint32(24, buffer.sampleRate, true);
-  header.setUint32(28, buffer.sampleRate * channels * 4, true);
+  header.setUint32(24, rateHz, true);
+  header.setUint32(28, rateHz * channels * 4, true);
   header.setUint16(32, channels * 4, true);
   header.setUint16(34, 32, true);
   header.setUint16(36, 0, true);
@@ -260,17 +276,5 @@ export function floatWav(buffer) {
   header.setUint32(46, frames, true);
   text(50, 'data');
   header.setUint32(54, dataBytes, true);
-  // Interleaved in pieces, so no second copy of the whole render is needed at once.
-  const parts = [header.buffer];
-  const piece = 1 << 16;
-  const data = [...Array(channels).keys()].map((c) => buffer.getChannelData(c));
-  for (let from = 0; from < frames; from += piece) {
-    const n = Math.min(piece, frames - from);
-    const interleaved = new Float32Array(n * channels);
-    for (let i = 0; i < n; ++i) {
-      for (let c = 0; c < channels; ++c) interleaved[i * channels + c] = data[c][from + i];
-    }
-    parts.push(interleaved.buffer);
-  }
-  return new Blob(parts, { type: 'audio/wav' });
+  return header.buffer;
 }

@@ -1,7 +1,7 @@
 // The audio worklet that runs the effect: the module's bytes come with the node's
 // options (a worklet has no fetch), and each 128-frame render quantum goes through
-// the module in place. Used for listening (an AudioContext) and for rendering a
-// file (an OfflineAudioContext) alike, so both give the module's exact output.
+// the module in place. The page listens through it; the tests also run it in an
+// OfflineAudioContext, to show that what is heard is the module's exact output.
 //
 // processorOptions:
 //   wasmBytes  the module, brevander.wasm
@@ -10,8 +10,29 @@
 //              normalised: [seven values or null]}], each starting a fresh instance
 //              at its frame (a multiple of 128) with those normalised values
 // Messages: {type: 'set', index, value} (null: the default), {type: 'listen',
-// processed} (the A/B switch), {type: 'clear'} (after a jump in the material).
+// mode} (what to hear, one of LISTENING_MODES), {type: 'clear'} (after a jump in
+// the material).
 import { instantiateModule, Shuffler } from './brevander-core.js';
+
+// A: the effect's output; B: the input; the effect's sum or difference (half of
+// left plus or minus right) alone, in both ears alike, so that what the width
+// filter leaves of the difference can be heard by itself.
+const LISTENING_MODES = ['processed', 'untouched', 'sum', 'difference'];
+
+// Frame i of what `mode` plays, into pair[0] and pair[1].
+function modeFrame(mode, wetLeft, wetRight, dryLeft, dryRight, i, pair) {
+  if (mode === 'processed') {
+    pair[0] = wetLeft[i];
+    pair[1] = wetRight[i];
+  } else if (mode === 'untouched') {
+    pair[0] = dryLeft ? dryLeft[i] : 0;
+    pair[1] = dryRight ? dryRight[i] : 0;
+  } else {
+    const half = mode === 'sum' ? 0.5 * (wetLeft[i] + wetRight[i]) : 0.5 * (wetLeft[i] - wetRight[i]);
+    pair[0] = half;
+    pair[1] = half;
+  }
+}
 
 class BrevanderProcessor extends AudioWorkletProcessor {
   constructor(options) {
@@ -23,9 +44,10 @@ class BrevanderProcessor extends AudioWorkletProcessor {
     this.frame = 0;
     this.effect = new Shuffler(this.wasm, sampleRate);
     setting.forEach((value, index) => this.set(index, value));
-    this.processed = true;
-    // Whether the next quantum crossfades, after an A/B switch.
-    this.fading = false;
+    this.mode = 'processed';
+    // The mode the next quantum crossfades from, after a switch; null while steady.
+    this.fadingFrom = null;
+    this.pairs = [new Float64Array(2), new Float64Array(2)];
     this.port.onmessage = (event) => this.receive(event.data);
   }
 
@@ -37,9 +59,10 @@ class BrevanderProcessor extends AudioWorkletProcessor {
   receive(message) {
     if (message.type === 'set') {
       this.set(message.index, message.value);
-    } else if (message.type === 'listen' && message.processed !== this.processed) {
-      this.processed = message.processed;
-      this.fading = true;
+    } else if (message.type === 'listen' && LISTENING_MODES.includes(message.mode) && message.mode !== this.mode) {
+      // A switch back within one quantum fades from what was playing last.
+      if (this.fadingFrom === null) this.fadingFrom = this.mode;
+      this.mode = message.mode;
     } else if (message.type === 'clear') {
       this.effect.clear();
     }
@@ -78,26 +101,31 @@ class BrevanderProcessor extends AudioWorkletProcessor {
       this.views.right.fill(0);
     }
     this.wasm.brevander_process(wet.handle, frames);
-    if (!this.fading && this.processed) {
+    if (this.fadingFrom === null && this.mode === 'processed') {
       outLeft.set(this.views.left);
       outRight.set(this.views.right);
-    } else if (!this.fading) {
+    } else if (this.fadingFrom === null && this.mode === 'untouched') {
       if (inLeft) {
         outLeft.set(inLeft);
         outRight.set(inRight);
       }
     } else {
-      // A linear crossfade over one quantum: an instant switch between two signals
-      // of different phase would click.
+      // After a switch, a linear crossfade over one quantum: an instant switch
+      // between two signals of different phase would click.
+      const [from, to] = this.pairs;
       for (let i = 0; i < frames; ++i) {
-        const toNew = (i + 1) / frames;
-        const processedShare = this.processed ? toNew : 1 - toNew;
-        const dryLeft = inLeft ? inLeft[i] : 0;
-        const dryRight = inRight ? inRight[i] : 0;
-        outLeft[i] = processedShare * wet.left[i] + (1 - processedShare) * dryLeft;
-        outRight[i] = processedShare * wet.right[i] + (1 - processedShare) * dryRight;
+        modeFrame(this.mode, wet.left, wet.right, inLeft, inRight, i, to);
+        if (this.fadingFrom === null) {
+          outLeft[i] = to[0];
+          outRight[i] = to[1];
+        } else {
+          modeFrame(this.fadingFrom, wet.left, wet.right, inLeft, inRight, i, from);
+          const toNew = (i + 1) / frames;
+          outLeft[i] = toNew * to[0] + (1 - toNew) * from[0];
+          outRight[i] = toNew * to[1] + (1 - toNew) * from[1];
+        }
       }
-      this.fading = false;
+      this.fadingFrom = null;
     }
     this.frame += frames;
     return true;

@@ -1,7 +1,9 @@
 // The page: opens a recording at its own rate, plays it through the effect's
-// worklet with an A/B switch, keeps the setting in the address and the command
-// line, plots the response from the module, and renders the file offline.
-import { asStereo, AudioFileError, decodeRecording, floatWav } from './audio-files.js';
+// worklet with an A/B switch and the processed sum or difference alone, keeps the
+// setting in the address and the command line, plots the response from the
+// module, shows the recording's band table before and after the effect, and
+// renders the file, both in the recording's worker.
+import { asStereo, AudioFileError, decodeRecording } from './audio-files.js';
 import { instantiateModule, Shuffler } from './brevander-core.js';
 import { commandLine, defaultSetting, PARAMETERS, readParameters, settingFromHash, settingToHash } from './parameters.js';
 
@@ -18,6 +20,8 @@ const state = {
   plotEffect: null,
   plots: null,
   plotData: null,
+  render: null,     // the running render's {done, cancel}
+  worker: null,     // the recording's: {worker, generation, posted (the setting last sent), timer, table, pending, renderReply}
 };
 
 function showMessage(text) {
@@ -81,6 +85,7 @@ function showSetting() {
   const name = state.recording ? state.recording.name : 'IN.wav';
   $('command-line').value = commandLine(name, state.recording ? outputName(name) : 'OUT.wav', state.setting);
   drawResponse();
+  scheduleAnalysis();
 }
 
 function applyToPlotEffect(index) {
@@ -147,8 +152,13 @@ function drawResponse() {
   $('plot-note').textContent = `Sum and difference paths at ${state.plotRateHz} Hz, and how far the difference's phase leads the sum's.`;
 }
 
+// The plots' width: their section's, so that a phone's screen needs no sideways scrolling.
+function plotWidth() {
+  return Math.min(960, $('magnitude-plot').parentElement.clientWidth);
+}
+
 function makePlots() {
-  const width = Math.min(960, document.body.clientWidth - 32);
+  const width = plotWidth();
   const xScale = { x: { time: false, distr: 3, log: 10, range: [10, 20000] } };
   // Labels at 1, 2 and 5 of each decade only; the other grid lines stay bare.
   const hz = (_, ticks) => ticks.map((f) => {
@@ -168,6 +178,119 @@ function makePlots() {
     series: [{ label: 'Hz' }, { label: 'Difference leads sum by', stroke: '#3a7d44', width: 2 }],
   }, [[], []], $('phase-plot'));
   state.plots = [magnitude, phase];
+  window.addEventListener('resize', () => {
+    for (const plot of state.plots) plot.setSize({ width: plotWidth(), height: plot.height });
+  });
+}
+
+// --- The recording's worker: its band table and its render ----------------------
+
+// Waits this long after the last change before measuring again, so that a slider
+// being dragged asks for one analysis, not one per step.
+const ANALYSIS_DELAY_MS = 200;
+
+class RenderCancelled extends Error {}
+
+// The worker for `recording` (recording-worker.js), with the page's one copy of its
+// samples beside the AudioBuffer that plays. The previous recording's worker ends,
+// and a render it was running with it.
+function startWorker(recording) {
+  if (state.worker) {
+    state.worker.worker.terminate();
+    if (state.worker.renderReply) state.worker.renderReply({ type: 'render-failed', message: 'another recording was opened' });
+  }
+  const worker = new Worker(state.workerUrl);
+  const handle = { worker, generation: 0, posted: null, timer: 0, table: null, pending: false, renderReply: null, failure: null };
+  state.worker = handle;
+  worker.onmessage = ({ data }) => {
+    if (['progress', 'done', 'cancelled', 'render-failed'].includes(data.type)) {
+      if (handle.renderReply) handle.renderReply(data);
+    } else if (data.generation === handle.generation && data.type === 'table') {
+      handle.table = data.table;
+      handle.pending = false;
+      showBands(data.table);
+    } else if (data.generation === handle.generation) {
+      $('bands-note').textContent = `The bands could not be measured: ${data.message}`;
+    }
+  };
+  // A recording too long for the worker's memory, for one.
+  worker.onerror = (event) => {
+    handle.failure = event.message || 'the page\'s worker stopped';
+    if (state.worker === handle) $('bands-note').textContent = `The bands could not be measured: ${handle.failure}`;
+    if (handle.renderReply) handle.renderReply({ type: 'render-failed', message: handle.failure });
+  };
+  const left = recording.stereo.getChannelData(0).slice();
+  const right = recording.stereo.getChannelData(1).slice();
+  worker.postMessage({ type: 'open', wasmBytes: state.wasmBytes, rateHz: recording.rateHz, left, right },
+    [left.buffer, right.buffer]);
+  $('bands').hidden = true;
+}
+
+function scheduleAnalysis() {
+  const handle = state.worker;
+  if (!handle || JSON.stringify(handle.posted) === JSON.stringify(state.setting)) return;
+  clearTimeout(handle.timer);
+  handle.pending = true;
+  $('bands-note').textContent = 'Measuring the bands…';
+  handle.timer = setTimeout(() => {
+    handle.posted = [...state.setting];
+    handle.generation += 1;
+    handle.worker.postMessage({ type: 'analyse', generation: handle.generation, setting: handle.posted });
+  }, ANALYSIS_DELAY_MS);
+}
+
+// The open recording through the effect with `setting`: {done, a promise of the
+// float WAV's Blob; cancel()}.
+function startRender(setting, onProgress) {
+  const handle = state.worker;
+  const done = new Promise((resolve, reject) => {
+    handle.renderReply = (data) => {
+      if (data.type === 'progress') {
+        onProgress(data.done);
+        return;
+      }
+      handle.renderReply = null;
+      if (data.type === 'done') {
+        resolve(data.wav);
+      } else if (data.type === 'cancelled') {
+        reject(new RenderCancelled());
+      } else {
+        reject(data.forUser ? new AudioFileError(data.message) : new Error(data.message));
+      }
+    };
+  });
+  // A worker that has failed would never answer.
+  if (handle.failure) handle.renderReply({ type: 'render-failed', message: handle.failure });
+  else handle.worker.postMessage({ type: 'render', setting: [...setting] });
+  return { done, cancel: () => handle.worker.postMessage({ type: 'cancel' }) };
+}
+
+function showBands(table) {
+  const body = $('bands').tBodies[0];
+  body.replaceChildren(...table.rows.map((row) => {
+    const tr = document.createElement('tr');
+    row.texts.forEach((text, i) => {
+      const cell = document.createElement(i === 0 ? 'th' : 'td');
+      if (i === 0) cell.scope = 'row';
+      cell.textContent = text;
+      tr.append(cell);
+    });
+    // Bars of D/S before and after, -40 to +10 dB across the cell.
+    const bars = document.createElement('td');
+    bars.className = 'band-bars';
+    row.difToSumDb.forEach((db, i) => {
+      const bar = document.createElement('span');
+      bar.className = i === 0 ? 'before' : 'after';
+      bar.style.width = db === null ? '0' : `${Math.max(0, Math.min(1, (db + 40) / 50)) * 100}%`;
+      bars.append(bar);
+    });
+    tr.insertBefore(bars, tr.children[1]);
+    return tr;
+  }));
+  $('bands').hidden = false;
+  const { name } = state.recording;
+  $('bands-note').textContent = `${name}, the whole recording, before and after the effect with this setting: ` +
+    'the table brevander analyze prints with the settings of the command line above.';
 }
 
 // --- Listening ----------------------------------------------------------------
@@ -177,13 +300,18 @@ function formatTime(seconds) {
   return `${m}:${(seconds - 60 * m).toFixed(1).padStart(4, '0')}`;
 }
 
+// The worklet's mode for the checked one of A, B, sum alone and difference alone.
+function listeningMode() {
+  return document.querySelector('input[name="ab"]:checked').value;
+}
+
 async function makePlayer(recording) {
   // The context runs at the recording's rate, so the effect works at it too.
   const context = new AudioContext({ sampleRate: recording.rateHz });
   const node = await effectNode(context);
   node.connect(context.destination);
   node.port.onmessage = (event) => showMessage(`The effect refused ${PARAMETERS[event.data.index].name} = ${event.data.value}.`);
-  node.port.postMessage({ type: 'listen', processed: $('hear-processed').checked });
+  node.port.postMessage({ type: 'listen', mode: listeningMode() });
   return { context, node, source: null, startedAt: 0, offset: 0, playing: false };
 }
 
@@ -285,6 +413,7 @@ async function openFile(file) {
     state.recording = { name: file.name, stereo: asStereo(buffer), rateHz };
     state.player = await makePlayer(state.recording);
     makePlotEffect(rateHz);
+    startWorker(state.recording);
     const channels = buffer.numberOfChannels === 1 ? 'mono, played and rendered as a centred stereo source' : 'stereo';
     $('file-info').textContent = `${file.name}: ${formatTime(buffer.duration)}, ${rateHz} Hz, ${channels}.` +
       (rateKnown ? '' : ` Its sample rate could not be read from the file, so it was decoded at ${rateHz} Hz.`);
@@ -304,56 +433,46 @@ async function openFile(file) {
 
 async function render() {
   const recording = state.recording;
-  if (!recording) return;
+  if (!recording || state.render) return;
   $('render').disabled = true;
+  $('cancel-render').hidden = false;
   const progress = $('render-progress');
   progress.hidden = false;
   progress.value = 0;
   showMessage('');
+  state.render = startRender(state.setting, (done) => { progress.value = done; });
   try {
-    const frames = recording.stereo.length;
-    const context = new OfflineAudioContext(2, frames, recording.rateHz);
-    const node = await effectNode(context);
-    const source = new AudioBufferSourceNode(context, { buffer: recording.stereo });
-    source.connect(node).connect(context.destination);
-    source.start(0);
-    // Suspending at points along the way is the only progress an offline render gives.
-    const steps = 50;
-    const quantumSeconds = 128 / recording.rateHz;
-    for (let i = 1; i < steps; ++i) {
-      const at = Math.floor((recording.stereo.duration * i) / steps / quantumSeconds) * quantumSeconds;
-      if (at > 0 && at < recording.stereo.duration) {
-        context.suspend(at).then(() => {
-          progress.value = i / steps;
-          context.resume();
-        }).catch(() => {});
-      }
-    }
-    const rendered = await context.startRendering();
+    const wav = await state.render.done;
     progress.value = 1;
-    const url = URL.createObjectURL(floatWav(rendered));
     const link = $('download');
     if (link.href) URL.revokeObjectURL(link.href);
-    link.href = url;
+    link.href = URL.createObjectURL(wav);
     link.download = outputName(recording.name);
     link.textContent = `Download ${link.download} again`;
     link.hidden = false;
     link.click();
   } catch (error) {
-    showMessage(error instanceof AudioFileError ? error.message : `The render failed: ${error.message}`);
+    if (error instanceof RenderCancelled) {
+      progress.hidden = true;
+      showMessage('The render was cancelled.');
+    } else {
+      showMessage(error instanceof AudioFileError ? error.message : `The render failed: ${error.message}`);
+    }
   } finally {
+    state.render = null;
     $('render').disabled = false;
+    $('cancel-render').hidden = true;
   }
 }
 
 // --- Start -----------------------------------------------------------------------
 
-// The worklet and the module wrapper it imports, joined into one script held in
-// memory, so that opening or rendering a file later needs no network.
-async function loadWorklet() {
-  const [core, worklet] = await Promise.all(
-    ['brevander-core.js', 'brevander-worklet.js'].map(async (url) => (await fetch(url)).text()));
-  const script = `${core.replace(/^export /gm, '')}\n${worklet.replace(/^import .*$/m, '')}`;
+// A worklet's or worker's script and the modules it imports, joined into one
+// classic script held in memory: neither kind of script may import from a URL
+// made in memory, and opening or rendering a file later needs no network.
+async function scriptInMemory(urls) {
+  const texts = await Promise.all(urls.map(async (url) => (await fetch(url)).text()));
+  const script = texts.map((text) => text.replace(/^export /gm, '').replace(/^import .*$/gm, '')).join('\n');
   return URL.createObjectURL(new Blob([script], { type: 'text/javascript' }));
 }
 
@@ -379,9 +498,9 @@ function wireEvents() {
   $('loop').addEventListener('change', () => {
     if (state.player && state.player.source) state.player.source.loop = $('loop').checked;
   });
-  for (const id of ['hear-processed', 'hear-untouched']) {
-    $(id).addEventListener('change', () => {
-      if (state.player) state.player.node.port.postMessage({ type: 'listen', processed: $('hear-processed').checked });
+  for (const radio of document.querySelectorAll('input[name="ab"]')) {
+    radio.addEventListener('change', () => {
+      if (state.player) state.player.node.port.postMessage({ type: 'listen', mode: listeningMode() });
     });
   }
   $('reset').addEventListener('click', resetSetting);
@@ -393,6 +512,8 @@ function wireEvents() {
     }
   });
   $('render').addEventListener('click', render);
+  $('reload').addEventListener('click', () => location.reload());
+  $('cancel-render').addEventListener('click', () => state.render && state.render.cancel());
   $('demo-scene').addEventListener('click', async () => {
     const response = await fetch('demo-scene.wav');
     openFile(new File([await response.blob()], 'demo-scene.wav'));
@@ -411,7 +532,21 @@ function loadSettingFromAddress() {
   showSetting();
 }
 
+// Keeps the site for offline use. A worker taking over a page that another worker
+// served means a new version of the site replaced the cached one.
+function keepForOffline() {
+  if (!('serviceWorker' in navigator)) return;
+  const servedFromCache = navigator.serviceWorker.controller !== null;
+  navigator.serviceWorker.addEventListener('controllerchange', () => {
+    if (servedFromCache) $('site-update').hidden = false;
+  });
+  navigator.serviceWorker.register('service-worker.js').catch((error) => {
+    showMessage(`This page could not be kept for offline use: ${error.message}`);
+  });
+}
+
 async function start() {
+  keepForOffline();
   const response = await fetch('brevander.wasm');
   state.wasmBytes = await response.arrayBuffer();
   state.plotExports = instantiateModule(state.wasmBytes);
@@ -420,7 +555,8 @@ async function start() {
   buildControls();
   makePlots();
   wireEvents();
-  state.workletUrl = await loadWorklet();
+  state.workletUrl = await scriptInMemory(['brevander-core.js', 'brevander-worklet.js']);
+  state.workerUrl = await scriptInMemory(['brevander-core.js', 'audio-files.js', 'recording-worker.js']);
   makePlotEffect(PLOT_RATE_HZ);
   loadSettingFromAddress();
   requestAnimationFrame(tick);
@@ -429,10 +565,15 @@ async function start() {
   $('demo-scene').hidden = !(scene && scene.ok);
 }
 
-// For the tests and benchmarks: what the plot shows, the module's bytes and the worklet.
+// For the tests and benchmarks: what the plot and the band table show, the
+// module's bytes, the worklet, opening a file, and the render without its download.
 window.brevanderPage = {
   ready: start().catch((error) => showMessage(`The page could not start: ${error.message}`)),
   plotData: () => state.plotData,
+  // null until the table for the setting as it stands is there
+  bandTable: () => (state.worker && !state.worker.pending ? state.worker.table : null),
   wasmBytes: () => state.wasmBytes,
   workletUrl: () => state.workletUrl,
+  openFile,
+  startRender,
 };

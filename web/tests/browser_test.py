@@ -1,17 +1,22 @@
 """The page in headless Chromium (Debian's, through chromium-driver and Selenium),
 served from 127.0.0.1, in one browser session:
   - the page's worklet reproduces the golden render's cases at 44.1, 48 and 96 kHz;
-  - end to end, with the server refusing every request once the page is loaded:
-    a mono WAV opened through the file input, two controls changed from the
-    keyboard, the render downloaded, and its samples compared with the brevander
-    tool's render through the command line the page shows;
+  - end to end, offline: the page loaded once, the server stopped, the page
+    reloaded from its service worker's cache, a mono WAV opened through the file
+    input, two controls changed from the keyboard, the render (the page's worker)
+    downloaded, and its samples compared with the brevander tool's render through
+    the command line the page shows; then the server back with a changed site,
+    which the page says it installed; and the band table the page shows, the
+    tool's analyze of the same file and setting;
   - the plot's data follows a control;
   - files that are not usable recordings (a WAV cut short inside its format
     among them) get their message, and the open recording stays usable;
   - WAVs of every sample type and 16- and 24-bit FLACs, full scale both ways,
     each opened, rendered and downloaded, equal the tool's render of the same file;
   - every control set through the address, one value out of its range, which
-    the module refuses, and "Reset to defaults" brings every control back.
+    the module refuses, and "Reset to defaults" brings every control back;
+  - at a phone's and a tablet's width nothing needs sideways scrolling and every
+    control is a target of at least 44 by 44 px.
 
   /usr/bin/python3 browser_test.py SITE CASES_JSON GOLDEN TOOL
 """
@@ -21,16 +26,19 @@ import math
 import os
 import random
 import shlex
+import shutil
 import struct
 import subprocess
 import sys
 import tempfile
 import threading
+import time
 import unittest
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
@@ -43,14 +51,6 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
     extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map, ".js": "text/javascript"}
     test_files = {"/test/golden-cases.json": CASES_JSON, "/test/render.f32": GOLDEN}
-    # While set, every request fails, as with no network.
-    offline = False
-
-    def send_head(self):
-        if Handler.offline:
-            self.send_error(503, "offline")
-            return None
-        return super().send_head()
 
     def translate_path(self, path):
         return self.test_files.get(path.split("?")[0]) or super().translate_path(path)
@@ -106,9 +106,10 @@ class PageTest(unittest.TestCase):
         cls.work = tempfile.mkdtemp(prefix="brevander-web-test-")
         cls.downloads = os.path.join(cls.work, "downloads")
         os.mkdir(cls.downloads)
-        handler = functools.partial(Handler, directory=SITE)
-        cls.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-        threading.Thread(target=cls.server.serve_forever, daemon=True).start()
+        # A copy of the site, which a step changes as a new version would.
+        cls.site = os.path.join(cls.work, "site")
+        shutil.copytree(SITE, cls.site)
+        cls.start_server(0)
         options = webdriver.ChromeOptions()
         options.binary_location = "/usr/bin/chromium"
         for flag in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
@@ -128,7 +129,23 @@ class PageTest(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.driver.quit()
-        cls.server.shutdown()
+        cls.stop_server()
+
+    @classmethod
+    def start_server(cls, port):
+        cls.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), functools.partial(Handler, directory=cls.site))
+        threading.Thread(target=cls.server.serve_forever, daemon=True).start()
+
+    @classmethod
+    def stop_server(cls):
+        if cls.server:
+            cls.server.shutdown()
+            cls.server.server_close()
+            cls.server = None
+
+    def reload_page(self):
+        self.driver.refresh()
+        self.driver.execute_async_script("window.brevanderPage.ready.then(arguments[0])")
 
     def element(self, element_id):
         return self.driver.find_element(By.ID, element_id)
@@ -155,12 +172,17 @@ class PageTest(unittest.TestCase):
                      ".then(arguments[0], (e) => arguments[0](['failed: ' + e]))")
         self.assertEqual(differing, [])
 
-    def test_2_render_equals_tool_and_plot_follows(self):
+    def test_2_offline_render_equals_tool_and_plot_follows(self):
         source = os.path.join(self.work, "take one.wav")
-        write_wav(source, 48000, 1, 16, 48000 * 3 + 77)
-        # Once loaded, the page needs no network to open, play or render.
-        Handler.offline = True
-        self.addCleanup(setattr, Handler, "offline", False)
+        # Long enough that measuring its bands takes some slices of the worker's time.
+        write_wav(source, 48000, 1, 16, 48000 * 60 + 77)
+        # After one visit the page opens, plays and renders from its cache.
+        self.driver.execute_async_script("""const done = arguments[0];
+            navigator.serviceWorker.ready.then(() => navigator.serviceWorker.controller ? done()
+              : navigator.serviceWorker.addEventListener('controllerchange', () => done()));""")
+        port = self.server.server_address[1]
+        self.stop_server()
+        self.reload_page()
         self.open_file(source, expect_in_info="mono")
         self.assertEqual(self.element("message").text, "")
 
@@ -178,7 +200,25 @@ class PageTest(unittest.TestCase):
         self.assertEqual(self.element("control-sum-shelf-text").text, "Off")
         self.assertIn("#width=99.7&sum-shelf=off", self.driver.current_url)
 
+        # The render, started most times while the worker measures the bands for the
+        # new setting, and then that band table, which must be the tool's.
+        time.sleep(0.3)
         self.assertEqual(self.render_equals_tool(source), (2, 48000))
+        table = WebDriverWait(self.driver, 60, poll_frequency=0.05).until(
+            lambda d: d.execute_script("return window.brevanderPage.bandTable()"))
+        shown = table["heading"] + "".join(row["line"] for row in table["rows"])
+        command = shlex.split(self.element("command-line").get_attribute("value"))
+        settings = [word for at, word in enumerate(command) if "--set" in command[at - 1:at + 1]]
+        analysed = subprocess.run([TOOL, "analyze", source] + settings, check=True, capture_output=True, text=True)
+        self.assertEqual(len(table["rows"]), 10)
+        self.assertEqual(analysed.stdout[-len(shown):], shown)
+
+        # A new version of the site replaces the kept one on the next visit.
+        with open(os.path.join(self.site, "service-worker.js"), "a") as f:
+            f.write("// the next version\n")
+        self.start_server(port)
+        self.reload_page()
+        WebDriverWait(self.driver, 60).until(lambda d: self.element("site-update").is_displayed())
 
     def render_equals_tool(self, source):
         """Renders the open recording, `source`, on the page and compares the download
@@ -190,7 +230,16 @@ class PageTest(unittest.TestCase):
         self.assertEqual(command[:4], ["brevander", "render", name, output])
         self.element("render").click()
         downloaded = os.path.join(self.downloads, output)
-        WebDriverWait(self.driver, 120, poll_frequency=0.05).until(lambda d: os.path.exists(downloaded))
+        # Now and then Chromium lets a download that no click started, right after
+        # another, go by; the page's "Download again" link is there for that.
+        link = self.element("download")
+        WebDriverWait(self.driver, 120, poll_frequency=0.05).until(
+            lambda d: os.path.exists(downloaded) or output in (link.get_attribute("download") or ""))
+        try:
+            WebDriverWait(self.driver, 10, poll_frequency=0.05).until(lambda d: os.path.exists(downloaded))
+        except TimeoutException:
+            link.click()
+            WebDriverWait(self.driver, 30, poll_frequency=0.05).until(lambda d: os.path.exists(downloaded))
         WebDriverWait(self.driver, 30, poll_frequency=0.05).until(lambda d: not os.path.exists(downloaded + ".crdownload"))
 
         reference = os.path.join(self.work, "reference-" + output)
@@ -256,6 +305,23 @@ class PageTest(unittest.TestCase):
         self.assertEqual(self.controls(), self.fresh_controls)
         self.assertNotIn("--set", self.element("command-line").get_attribute("value"))
         self.assertNotIn("#", self.driver.current_url)
+
+    def test_6_fits_phone_and_tablet(self):
+        # With a recording open and its band table shown.
+        WebDriverWait(self.driver, 60, poll_frequency=0.05).until(
+            lambda d: d.execute_script("return window.brevanderPage.bandTable()"))
+        self.addCleanup(self.driver.execute_cdp_cmd, "Emulation.clearDeviceMetricsOverride", {})
+        for width in (390, 768):
+            self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                                        {"width": width, "height": 900, "deviceScaleFactor": 1, "mobile": True})
+            fit = self.driver.execute_script("""
+                const root = document.documentElement;
+                const small = [...document.querySelectorAll('button, input, a[href]')]
+                  .filter((e) => e.offsetParent !== null)
+                  .map((e) => [e.id || e.name, (e.closest('label') || e).getBoundingClientRect()])
+                  .filter(([, r]) => r.width < 44 || r.height < 44).map(([id]) => id);
+                return [root.scrollWidth - root.clientWidth, small];""")
+            self.assertEqual(fit, [0, []], f"at {width} px: sideways overflow, targets under 44 px")
 
 
 if __name__ == "__main__":
