@@ -286,6 +286,11 @@ class PageTest(unittest.TestCase):
                     subprocess.run(["ffmpeg", "-v", "error", "-i", wav, "-c:a", "flac", path], check=True)
                 self.open_file(path, expect_in_info=f"{name}:")
                 self.assertEqual(self.element("message").text, "", name)
+                # The band table arriving moves nothing the user may be about to press.
+                top = self.element("render").rect["y"]
+                WebDriverWait(self.driver, 60, poll_frequency=0.05).until(
+                    lambda d: d.execute_script("return window.brevanderPage.bandTable()"))
+                self.assertEqual(self.element("render").rect["y"], top, name)
                 self.render_equals_tool(path)
 
     def test_5_address_sets_every_control_and_reset_restores_them(self):
