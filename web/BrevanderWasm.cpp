@@ -5,6 +5,7 @@
 #include <new>
 
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -118,10 +119,6 @@ std::int32_t brevander_set_default(BrevanderWeb* instance, std::int32_t index) {
     return 1;
 }
 
-float brevander_stored_value(const BrevanderWeb* instance, std::int32_t index) {
-    return isParameter(index) ? instance->pendingStored[index] : 0.0f;
-}
-
 const char* brevander_display_text(BrevanderWeb* instance, std::int32_t index) {
     if (!isParameter(index)) {
         return nullptr;
@@ -225,37 +222,23 @@ const char* brevander_bands_text(const BrevanderBands* before, BrevanderBands* a
     if (x == nullptr || y == nullptr) {
         return nullptr;
     }
-    const BandRowText row = bandRowText(*x, *y);
-    switch (field) {
-        case 0:
-            after->text = row.band;
-            break;
-        case 1:
-            after->text = row.difToSumBefore;
-            break;
-        case 2:
-            after->text = row.difToSumAfter;
-            break;
-        case 3:
-            after->text = row.difToSumChange;
-            break;
-        case 4:
-            after->text = row.correlationBefore;
-            break;
-        case 5:
-            after->text = row.correlationAfter;
-            break;
-        case 6:
-            after->text = row.correlationChange;
-            break;
-        case 7:
-            after->text = bandTableRow(*x, *y);
-            break;
-        case 8:
-            after->text = bandTableHeading();
-            break;
-        default:
-            return nullptr;
+    // Fields 0 to 6 in the order the table prints them.
+    static constexpr std::string BandRowText::*kFields[] = {&BandRowText::band,
+                                                            &BandRowText::difToSumBefore,
+                                                            &BandRowText::difToSumAfter,
+                                                            &BandRowText::difToSumChange,
+                                                            &BandRowText::correlationBefore,
+                                                            &BandRowText::correlationAfter,
+                                                            &BandRowText::correlationChange};
+    constexpr std::int32_t kFieldCount = static_cast<std::int32_t>(std::size(kFields));
+    if (field >= 0 && field < kFieldCount) {
+        after->text = bandRowText(*x, *y).*kFields[field];
+    } else if (field == kFieldCount) {
+        after->text = bandTableRow(*x, *y);
+    } else if (field == kFieldCount + 1) {
+        after->text = bandTableHeading();
+    } else {
+        return nullptr;
     }
     return after->text.c_str();
 }

@@ -48,9 +48,6 @@ std::int32_t brevander_set_value(BrevanderWeb* instance, std::int32_t index, dou
 // Parameter `index` as a VST 2 host sends it, normalised; values outside 0 to 1
 // are taken as a host's are. 0 for an index outside 0 to 6.
 std::int32_t brevander_set_normalised(BrevanderWeb* instance, std::int32_t index, float normalised);
-// The value parameter `index` will hold once applied, in the core's own unit (the
-// gain linear); 0 for an index outside 0 to 6.
-float brevander_stored_value(const BrevanderWeb* instance, std::int32_t index);
 // The text a host shows for the value parameter `index` will hold ("20.0", "-1.6",
 // "On"), the plug-in's answer to effGetParamDisplay; held by the instance until the
 // next call. Null for an index outside 0 to 6.

@@ -56,11 +56,6 @@ export class Shuffler {
     return this.wasm.brevander_set_default(this.handle, index) === 1;
   }
 
-  // The value parameter `index` holds once applied, in the core's unit (the gain linear).
-  storedValue(index) {
-    return this.wasm.brevander_stored_value(this.handle, index);
-  }
-
   // The text a host shows for the value parameter `index` holds once applied
   // ("20.0", "-1.6", "On").
   displayText(index) {
