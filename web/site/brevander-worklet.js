@@ -109,21 +109,24 @@ class BrevanderProcessor extends AudioWorkletProcessor {
         outLeft.set(inLeft);
         outRight.set(inRight);
       }
+    } else if (this.fadingFrom === null) {
+      // The sum or the difference alone, in both ears.
+      const sign = this.mode === 'sum' ? 1 : -1;
+      for (let i = 0; i < frames; ++i) {
+        const half = 0.5 * (wet.left[i] + sign * wet.right[i]);
+        outLeft[i] = half;
+        outRight[i] = half;
+      }
     } else {
       // After a switch, a linear crossfade over one quantum: an instant switch
       // between two signals of different phase would click.
       const [from, to] = this.pairs;
       for (let i = 0; i < frames; ++i) {
         modeFrame(this.mode, wet.left, wet.right, inLeft, inRight, i, to);
-        if (this.fadingFrom === null) {
-          outLeft[i] = to[0];
-          outRight[i] = to[1];
-        } else {
-          modeFrame(this.fadingFrom, wet.left, wet.right, inLeft, inRight, i, from);
-          const toNew = (i + 1) / frames;
-          outLeft[i] = toNew * to[0] + (1 - toNew) * from[0];
-          outRight[i] = toNew * to[1] + (1 - toNew) * from[1];
-        }
+        modeFrame(this.fadingFrom, wet.left, wet.right, inLeft, inRight, i, from);
+        const toNew = (i + 1) / frames;
+        outLeft[i] = toNew * to[0] + (1 - toNew) * from[0];
+        outRight[i] = toNew * to[1] + (1 - toNew) * from[1];
       }
       this.fadingFrom = null;
     }
