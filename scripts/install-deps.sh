@@ -50,5 +50,7 @@ for p in "${missing[@]}"; do
     "${as_root[@]}" dpkg --add-architecture i386
   fi
 done
-"${as_root[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Another install may hold apt's lock for a while: wait for it rather than fail.
+wait_for_lock=(-o DPkg::Lock::Timeout=900)
+"${as_root[@]}" apt-get "${wait_for_lock[@]}" update -qq
+DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get "${wait_for_lock[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
