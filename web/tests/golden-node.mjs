@@ -3,10 +3,11 @@
 // byte, block sizes and settings as the native builds render it, the texts it
 // gives the page are the plug-in file's answers to effGetParamDisplay over each
 // parameter's range, and the exact responses it reports for the plot are those of
-// its own signal path, measured with impulses.
+// its own signal path, measured with impulses, and the band table's rows come
+// in the tool's order with no number for a silent figure.
 //   node golden-node.mjs MODULE CASES_JSON GOLDEN DISPLAYS_JSON
 import { readFileSync } from 'node:fs';
-import { instantiateModule, Shuffler } from '../site/brevander-core.js';
+import { BandAnalyser, instantiateModule, Shuffler } from '../site/brevander-core.js';
 
 const [modulePath, casesPath, goldenPath, displaysPath] = process.argv.slice(2);
 const bytes = readFileSync(modulePath);
@@ -117,5 +118,45 @@ for (const switches of [[1, 1], [0, 0]]) {
       }
     });
   }
+}
+
+// The band table's rows: their texts in the order of the tool's line (and of the
+// page's columns), each figure the number its text shows, and null, never a
+// number, where the band is too silent to have one. Seeded noise, the right
+// channel a mix of the left and another noise of known correlation.
+const noise = (seed) => {
+  let s = seed;
+  return () => (s = (Math.imul(s, 1664525) + 1013904223) >>> 0) / 2 ** 32 - 0.5;
+};
+const streams = {
+  correlated: (l, n) => [l, 0.6 * l + 0.8 * n],  // r = 0.6, D/S -6 dB
+  anticorrelated: (l, n) => [l, -0.3 * l + 0.95 * n],
+  leftOnly: (l) => [l, 0],  // no correlation
+  mono: (l) => [l, l],  // no D/S
+};
+const measured = (stream) => {
+  const [left, right] = [new Float32Array(3 * 8192), new Float32Array(3 * 8192)];
+  const [l, n] = [noise(1), noise(2)];
+  left.forEach((_, i) => { [left[i], right[i]] = streams[stream](l(), n()); });
+  const analyser = new BandAnalyser(wasm, 48000);
+  analyser.add(left, right);
+  return [analyser, analyser.measure()];
+};
+for (const [before, after, present] of [['correlated', 'anticorrelated', 'yy yy'], ['leftOnly', 'mono', 'y- -y']]) {
+  const [x, count] = measured(before);
+  const [y] = measured(after);
+  const { rows } = BandAnalyser.table(x, y, count);
+  for (const row of rows) {
+    const seen = [row.difToSumDb, row.correlation].map((f) => f.map((v) => (v === null ? '-' : 'y')).join('')).join(' ');
+    const shown = [row.texts[1], row.texts[2], row.texts[4], row.texts[5]].map(parseFloat);
+    const off = [...row.difToSumDb, ...row.correlation].some((v, i) => v !== null && !(Math.abs(v - shown[i]) <= 0.05));
+    if (row.texts.join(' ').split(/\s+/).join(' ') !== row.line.trim().split(/\s+/).join(' ') || seen !== present || off) {
+      console.error(`${before} to ${after}: texts ${JSON.stringify(row.texts)}, line "${row.line.trim()}", figures ` +
+        `${JSON.stringify([row.difToSumDb, row.correlation])}`);
+      failures += 1;
+    }
+  }
+  x.destroy();
+  y.destroy();
 }
 process.exit(failures === 0 ? 0 : 1);
