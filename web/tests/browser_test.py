@@ -18,7 +18,7 @@ served from 127.0.0.1, in one browser session:
   - at a phone's and a tablet's width nothing needs sideways scrolling and every
     control is a target of at least 44 by 44 px.
 
-  /usr/bin/python3 browser_test.py SITE CASES_JSON GOLDEN TOOL
+  /usr/bin/python3 browser_test.py SITE CASES_JSON GOLDEN TOOL [PageTest.test_N_...]
 """
 import functools
 import http.server
@@ -204,14 +204,7 @@ class PageTest(unittest.TestCase):
         # new setting, and then that band table, which must be the tool's.
         time.sleep(0.3)
         self.assertEqual(self.render_equals_tool(source), (2, 48000))
-        table = WebDriverWait(self.driver, 60, poll_frequency=0.05).until(
-            lambda d: d.execute_script("return window.brevanderPage.bandTable()"))
-        shown = table["heading"] + "".join(row["line"] for row in table["rows"])
-        command = shlex.split(self.element("command-line").get_attribute("value"))
-        settings = [word for at, word in enumerate(command) if "--set" in command[at - 1:at + 1]]
-        analysed = subprocess.run([TOOL, "analyze", source] + settings, check=True, capture_output=True, text=True)
-        self.assertEqual(len(table["rows"]), 10)
-        self.assertEqual(analysed.stdout[-len(shown):], shown)
+        self.assertEqual(self.band_table_is_tools(source), 10)
 
         # A new version of the site replaces the kept one on the next visit.
         with open(os.path.join(self.site, "service-worker.js"), "a") as f:
@@ -250,6 +243,31 @@ class PageTest(unittest.TestCase):
         self.assertEqual(len(page_data), len(tool_data), name)
         self.assertTrue(page_data == tool_data, f"the page's samples of {name} differ from the tool's")
         return page_channels, page_rate
+
+    def band_table_is_tools(self, source):
+        """Once the page's band table for the open recording, `source`, is there: each
+        row's cells are the tool's analyze of the file with the command line's
+        settings, and the bar of each D/S column has its class and is as wide as the
+        column's figure puts it, -40 to +10 dB across, none for a silent one. Gives
+        the number of rows."""
+        WebDriverWait(self.driver, 60, poll_frequency=0.05).until(
+            lambda d: d.execute_script("return window.brevanderPage.bandTable()"))
+        rows = self.driver.execute_script("""return [...document.querySelectorAll('#bands tbody tr')].map((tr) => [
+            [...tr.cells].filter((c) => !c.classList.contains('band-bars')).map((c) => c.textContent),
+            [...tr.querySelectorAll('.band-bars span')].map((s) => [s.className, s.style.width])]);""")
+        command = shlex.split(self.element("command-line").get_attribute("value"))
+        settings = [word for at, word in enumerate(command) if "--set" in command[at - 1:at + 1]]
+        printed = subprocess.run([TOOL, "analyze", source] + settings, check=True, capture_output=True,
+                                 text=True).stdout.splitlines()
+        printed = printed[next(i for i, line in enumerate(printed) if line.split()[:1] == ["band"]) + 1:]
+        self.assertEqual([" ".join(cells).split() for cells, _ in rows], [line.split() for line in printed], source)
+        for cells, bars in rows:
+            widths = [0 if text == "silent" else max(0, min(100, 2 * (float(text.split()[0]) + 40)))
+                      for text in cells[1:3]]
+            self.assertEqual([c for c, _ in bars], ["before", "after"], cells)
+            for (_, width), expected in zip(bars, widths):
+                self.assertAlmostEqual(float(width.rstrip("%px")), expected, delta=0.11, msg=cells)
+        return len(rows)
 
     def test_3_bad_files_get_a_message_and_the_page_keeps_working(self):
         good = os.path.join(self.work, "good.wav")
@@ -292,6 +310,8 @@ class PageTest(unittest.TestCase):
                     lambda d: d.execute_script("return window.brevanderPage.bandTable()"))
                 self.assertEqual(self.element("render").rect["y"], top, name)
                 self.render_equals_tool(path)
+                # Left and right differ: the "before" side must measure both.
+                self.band_table_is_tools(path)
 
     def test_5_address_sets_every_control_and_reset_restores_them(self):
         # Width's value lies outside its range, which only the module judges.
@@ -330,4 +350,5 @@ class PageTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    # Any further arguments name the tests to run, as unittest takes them.
+    unittest.main(argv=sys.argv[:1] + sys.argv[5:], verbosity=2)
