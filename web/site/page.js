@@ -310,7 +310,9 @@ async function makePlayer(recording) {
   const context = new AudioContext({ sampleRate: recording.rateHz });
   const node = await effectNode(context);
   node.connect(context.destination);
-  node.port.onmessage = (event) => showMessage(`The effect refused ${PARAMETERS[event.data.index].name} = ${event.data.value}.`);
+  node.port.onmessage = ({ data }) => {
+    if (data.type === 'refused') showMessage(`The effect refused ${PARAMETERS[data.index].name} = ${data.value}.`);
+  };
   node.port.postMessage({ type: 'listen', mode: listeningMode() });
   return { context, node, source: null, startedAt: 0, offset: 0, playing: false };
 }

@@ -1,6 +1,8 @@
 """The page in headless Chromium (Debian's, through chromium-driver and Selenium),
 served from 127.0.0.1, in one browser session:
-  - the page's worklet reproduces the golden render's cases at 44.1, 48 and 96 kHz;
+  - the page's worklet reproduces the golden render's cases at 44.1, 48 and 96 kHz,
+    and plays A, B, the sum and the difference alone as they are, crossfading
+    the right way after each switch;
   - end to end, offline: the page loaded once, the server stopped, the page
     reloaded from its service worker's cache, a mono WAV opened through the file
     input, two controls changed from the keyboard, the render (the page's worker)
@@ -164,13 +166,14 @@ class PageTest(unittest.TestCase):
             lambda d: name in self.element("message").text
             or (expect_in_info is not None and expect_in_info in self.element("file-info").text))
 
-    def test_1_worklet_reproduces_golden_cases(self):
-        with open(os.path.join(HERE, "golden-in-worklet.js")) as f:
-            script = f.read()
-        differing = self.driver.execute_async_script(
-            script + "goldenInWorklet('/test/golden-cases.json', '/test/render.f32', [44100, 48000, 96000])"
-                     ".then(arguments[0], (e) => arguments[0](['failed: ' + e]))")
-        self.assertEqual(differing, [])
+    def test_1_worklet_reproduces_golden_cases_and_plays_each_mode(self):
+        for script, call in [("golden-in-worklet.js",
+                              "goldenInWorklet('/test/golden-cases.json', '/test/render.f32', [44100, 48000, 96000])"),
+                             ("listening-modes.js", "listeningModes()")]:
+            with open(os.path.join(HERE, script)) as f:
+                faults = self.driver.execute_async_script(
+                    f.read() + call + ".then(arguments[0], (e) => arguments[0](['failed: ' + e]))")
+            self.assertEqual(faults, [], script)
 
     def test_2_offline_render_equals_tool_and_plot_follows(self):
         source = os.path.join(self.work, "take one.wav")
