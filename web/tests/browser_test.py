@@ -336,19 +336,34 @@ class PageTest(unittest.TestCase):
 
     def test_6_fits_phone_and_tablet(self):
         # With a recording open and its band table shown.
+        path = os.path.join(self.work, "fit.wav")
+        write_wav(path, 44100, 2, 16, 44100)
+        self.open_file(path, expect_in_info="fit.wav:")
         WebDriverWait(self.driver, 60, poll_frequency=0.05).until(
             lambda d: d.execute_script("return window.brevanderPage.bandTable()"))
         self.addCleanup(self.driver.execute_cdp_cmd, "Emulation.clearDeviceMetricsOverride", {})
         for width in (390, 768):
             self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
                                         {"width": width, "height": 900, "deviceScaleFactor": 1, "mobile": True})
-            fit = self.driver.execute_script("""
+            # What is drawn: measured after two frames at the new width. The plots take
+            # it in a frame's resize steps; measured in between, after the viewport
+            # changed but before that frame, the plot still had its desktop width.
+            fit = self.driver.execute_async_script("""
+                const [width, done] = arguments;
+                const settled = (frames) => requestAnimationFrame(() => {
+                  if (innerWidth !== width) settled(2);
+                  else if (frames > 1) settled(frames - 1);
+                  else setTimeout(() => done(measure()));
+                });
+                settled(2);
+                function measure() {
                 const root = document.documentElement;
                 const small = [...document.querySelectorAll('button, input, a[href]')]
                   .filter((e) => e.offsetParent !== null)
                   .map((e) => [e.id || e.name, (e.closest('label') || e).getBoundingClientRect()])
                   .filter(([, r]) => r.width < 44 || r.height < 44).map(([id]) => id);
-                return [root.scrollWidth - root.clientWidth, small];""")
+                return [root.scrollWidth - root.clientWidth, small];
+                }""", width)
             self.assertEqual(fit, [0, []], f"at {width} px: sideways overflow, targets under 44 px")
 
 
