@@ -275,7 +275,8 @@ function showBands(table) {
       cell.textContent = text;
       tr.append(cell);
     });
-    // Bars of D/S before and after, -40 to +10 dB across the cell.
+    // Bars of D/S before and after, -40 to +10 dB across the cell; none for a band
+    // too silent or too quiet to have a ratio.
     const bars = document.createElement('td');
     bars.className = 'band-bars';
     row.difToSumDb.forEach((db, i) => {
@@ -290,7 +291,8 @@ function showBands(table) {
   $('bands').hidden = false;
   const { name } = state.recording;
   $('bands-note').textContent = `${name}, the whole recording, before and after the effect with this setting: ` +
-    'the table brevander analyze prints with the settings of the command line above.';
+    'the table brevander analyze prints with the settings of the command line above. A band more than 90 dB ' +
+    'below the loudest reads "quiet": only rounding noise could be measured there.';
 }
 
 // --- Listening ----------------------------------------------------------------

@@ -61,9 +61,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         pass
 
 
-def write_wav(path, rate_hz, channels, bits, frames, sample_type="int"):
+def write_wav(path, rate_hz, channels, bits, frames, sample_type="int", tone_hz=55, noise=0.6):
     """A PCM WAV ("int", 8-bit unsigned, or "float") of seeded noise and a tone
-    that reach full scale, both ways."""
+    (`tone_hz` times the channel's number) that reach full scale, both ways."""
     rng = random.Random(19)
     lowest, highest = -(2 ** (bits - 1)), 2 ** (bits - 1) - 1
     if sample_type == "float":
@@ -74,7 +74,7 @@ def write_wav(path, rate_hz, channels, bits, frames, sample_type="int"):
     data = bytearray()
     for i in range(frames):
         for c in range(channels):
-            x = 0.75 * math.sin(2 * math.pi * 55 * (c + 1) * i / rate_hz) + 0.6 * (rng.random() - 0.5)
+            x = 0.75 * math.sin(2 * math.pi * tone_hz * (c + 1) * i / rate_hz) + noise * (rng.random() - 0.5)
             x = max(-1.0, min(1.0, x))
             data += encode(x if sample_type == "float" else max(lowest, min(highest, round(x * -lowest))))
     block = channels * bits // 8
@@ -251,7 +251,7 @@ class PageTest(unittest.TestCase):
         """Once the page's band table for the open recording, `source`, is there: each
         row's cells are the tool's analyze of the file with the command line's
         settings, and the bar of each D/S column has its class and is as wide as the
-        column's figure puts it, -40 to +10 dB across, none for a silent one. Gives
+        column's figure puts it, -40 to +10 dB across, none for a silent or quiet one. Gives
         the number of rows."""
         WebDriverWait(self.driver, 60, poll_frequency=0.05).until(
             lambda d: d.execute_script("return window.brevanderPage.bandTable()"))
@@ -265,8 +265,8 @@ class PageTest(unittest.TestCase):
         printed = printed[next(i for i, line in enumerate(printed) if line.split()[:1] == ["band"]) + 1:]
         self.assertEqual([" ".join(cells).split() for cells, _ in rows], [line.split() for line in printed], source)
         for cells, bars in rows:
-            widths = [0 if text == "silent" else max(0, min(100, 2 * (float(text.split()[0]) + 40)))
-                      for text in cells[1:3]]
+            widths = [0 if text in ("silent", "quiet") else max(0, min(100, 2 * (float(text.split()[0]) + 40)))
+                      for text in cells[3:5]]
             self.assertEqual([c for c, _ in bars], ["before", "after"], cells)
             for (_, width), expected in zip(bars, widths):
                 self.assertAlmostEqual(float(width.rstrip("%px")), expected, delta=0.11, msg=cells)
@@ -335,23 +335,24 @@ class PageTest(unittest.TestCase):
         self.assertNotIn("#", self.driver.current_url)
 
     def test_6_fits_phone_and_tablet(self):
-        # With a recording open and its band table shown.
-        path = os.path.join(self.work, "fit.wav")
-        write_wav(path, 44100, 2, 16, 44100)
-        self.open_file(path, expect_in_info="fit.wav:")
-        WebDriverWait(self.driver, 60, poll_frequency=0.05).until(
-            lambda d: d.execute_script("return window.brevanderPage.bandTable()"))
+        # With a recording open and its band table shown: tones, whose other bands
+        # read quiet, as the tool shows them.
+        path = os.path.join(self.work, "tones.wav")
+        write_wav(path, 44100, 2, 32, 44100, "float", tone_hz=1000, noise=0)
+        self.open_file(path, expect_in_info="tones.wav:")
+        self.band_table_is_tools(path)
         self.addCleanup(self.driver.execute_cdp_cmd, "Emulation.clearDeviceMetricsOverride", {})
         for width in (390, 768):
             self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
                                         {"width": width, "height": 900, "deviceScaleFactor": 1, "mobile": True})
-            # What is drawn: measured after two frames at the new width. The plots take
-            # it in a frame's resize steps; measured in between, after the viewport
-            # changed but before that frame, the plot still had its desktop width.
+            # What is drawn: measured after two frames at the new width (the layout's,
+            # which wider content leaves as it is). The plots take it in a frame's
+            # resize steps; measured in between, after the viewport changed but before
+            # that frame, the plot still had its desktop width.
             fit = self.driver.execute_async_script("""
                 const [width, done] = arguments;
                 const settled = (frames) => requestAnimationFrame(() => {
-                  if (innerWidth !== width) settled(2);
+                  if (document.documentElement.clientWidth !== width) settled(2);
                   else if (frames > 1) settled(frames - 1);
                   else setTimeout(() => done(measure()));
                 });

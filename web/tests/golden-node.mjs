@@ -121,40 +121,49 @@ for (const switches of [[1, 1], [0, 0]]) {
 }
 
 // The band table's rows: their texts in the order of the tool's line (and of the
-// page's columns), each figure the number its text shows, and null, never a
-// number, where the band is too silent to have one. Seeded noise, the right
-// channel a mix of the left and another noise of known correlation.
+// page's columns), and each figure the number its text shows, or null, never a
+// number, where the text says silent or quiet. Seeded noise, the right channel a
+// mix of the left and another noise of known correlation; a tone, whose distant
+// bands hold only its leakage, and the tone with a hiss 70 dB down, whose high
+// bands are quiet after the tone alone, as the tool marks them.
 const noise = (seed) => {
   let s = seed;
   return () => (s = (Math.imul(s, 1664525) + 1013904223) >>> 0) / 2 ** 32 - 0.5;
 };
+const tone = (i) => 0.5 * Math.sin((2 * Math.PI * 1000 * i) / 48000);
 const streams = {
   correlated: (l, n) => [l, 0.6 * l + 0.8 * n],  // r = 0.6, D/S -6 dB
   anticorrelated: (l, n) => [l, -0.3 * l + 0.95 * n],
   leftOnly: (l) => [l, 0],  // no correlation
   mono: (l) => [l, l],  // no D/S
+  tone: (l, n, i) => [tone(i), 0.5 * tone(i)],
+  toneAndHiss: (l, n, i) => [tone(i) + 1e-3 * l, 0.5 * tone(i) + 1e-3 * n],
 };
-const measured = (stream) => {
+const measured = (stream, before = null) => {
   const [left, right] = [new Float32Array(3 * 8192), new Float32Array(3 * 8192)];
   const [l, n] = [noise(1), noise(2)];
-  left.forEach((_, i) => { [left[i], right[i]] = streams[stream](l(), n()); });
+  left.forEach((_, i) => { [left[i], right[i]] = streams[stream](l(), n(), i); });
   const analyser = new BandAnalyser(wasm, 48000);
   analyser.add(left, right);
-  return [analyser, analyser.measure()];
+  return [analyser, analyser.measure(before)];
 };
-for (const [before, after, present] of [['correlated', 'anticorrelated', 'yy yy'], ['leftOnly', 'mono', 'y- -y']]) {
+for (const [before, after] of [['correlated', 'anticorrelated'], ['leftOnly', 'mono'], ['tone', 'toneAndHiss']]) {
   const [x, count] = measured(before);
-  const [y] = measured(after);
+  const [y] = measured(after, x);
   const { rows } = BandAnalyser.table(x, y, count);
   for (const row of rows) {
-    const seen = [row.difToSumDb, row.correlation].map((f) => f.map((v) => (v === null ? '-' : 'y')).join('')).join(' ');
-    const shown = [row.texts[1], row.texts[2], row.texts[4], row.texts[5]].map(parseFloat);
-    const off = [...row.difToSumDb, ...row.correlation].some((v, i) => v !== null && !(Math.abs(v - shown[i]) <= 0.05));
-    if (row.texts.join(' ').split(/\s+/).join(' ') !== row.line.trim().split(/\s+/).join(' ') || seen !== present || off) {
+    const shown = [1, 2, 3, 4, 6, 7].map((i) => row.texts[i]);
+    const wrong = [...row.levelDbfs, ...row.difToSumDb, ...row.correlation].some((v, i) => (['silent', 'quiet']
+      .includes(shown[i]) ? v !== null : !(Math.abs(v - parseFloat(shown[i])) <= 0.05)));
+    if (row.texts.join(' ').split(/\s+/).join(' ') !== row.line.trim().split(/\s+/).join(' ') || wrong) {
       console.error(`${before} to ${after}: texts ${JSON.stringify(row.texts)}, line "${row.line.trim()}", figures ` +
-        `${JSON.stringify([row.difToSumDb, row.correlation])}`);
+        `${JSON.stringify([row.levelDbfs, row.difToSumDb, row.correlation])}`);
       failures += 1;
     }
+  }
+  if (after === 'toneAndHiss' && rows.at(-1).texts[4] !== 'quiet') {
+    console.error(`the hiss alone at ${rows.at(-1).texts[0]} after the tone reads ${rows.at(-1).texts[4]}, not quiet`);
+    failures += 1;
   }
   x.destroy();
   y.destroy();
