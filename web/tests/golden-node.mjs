@@ -123,9 +123,9 @@ for (const switches of [[1, 1], [0, 0]]) {
 // The band table's rows: their texts in the order of the tool's line (and of the
 // page's columns), and each figure the number its text shows, or null, never a
 // number, where the text says silent or quiet. Seeded noise, the right channel a
-// mix of the left and another noise of known correlation; a tone, whose distant
-// bands hold only its leakage, and the tone with a hiss 70 dB down, whose high
-// bands are quiet after the tone alone, as the tool marks them.
+// mix of the left and another noise of known correlation; silence; a tone, whose
+// distant bands hold only its leakage, and the tone with a hiss 70 dB down, whose
+// high bands are quiet after the tone alone, as the tool marks them.
 const noise = (seed) => {
   let s = seed;
   return () => (s = (Math.imul(s, 1664525) + 1013904223) >>> 0) / 2 ** 32 - 0.5;
@@ -136,6 +136,7 @@ const streams = {
   anticorrelated: (l, n) => [l, -0.3 * l + 0.95 * n],
   leftOnly: (l) => [l, 0],  // no correlation
   mono: (l) => [l, l],  // no D/S
+  silence: () => [0, 0],
   tone: (l, n, i) => [tone(i), 0.5 * tone(i)],
   toneAndHiss: (l, n, i) => [tone(i) + 1e-3 * l, 0.5 * tone(i) + 1e-3 * n],
 };
@@ -147,7 +148,8 @@ const measured = (stream, before = null) => {
   analyser.add(left, right);
   return [analyser, analyser.measure(before)];
 };
-for (const [before, after] of [['correlated', 'anticorrelated'], ['leftOnly', 'mono'], ['tone', 'toneAndHiss']]) {
+const pairs = [['correlated', 'anticorrelated'], ['leftOnly', 'mono'], ['silence', 'tone'], ['tone', 'toneAndHiss']];
+for (const [before, after] of pairs) {
   const [x, count] = measured(before);
   const [y] = measured(after, x);
   const { rows } = BandAnalyser.table(x, y, count);
