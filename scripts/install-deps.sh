@@ -9,7 +9,9 @@
 # the renderer with, and bc; web: emscripten for the web build, node and npm for
 # its tests and its plotting library, and Chromium with its WebDriver and
 # Selenium, which test the page headless; package: what builds and checks the Debian
-# packages and the Windows installer (the builds' groups besides).
+# packages and the Windows installer (the builds' groups besides); cluster: Slurm's
+# controller, node daemon and client and munge, for the one-node cluster test,
+# which starts its own daemons (none is left running by the install).
 # Runs as root, or through sudo when that is available.
 set -euo pipefail
 
@@ -21,6 +23,7 @@ declare -A groups=(
   [bench]="ffmpeg bc"
   [web]="emscripten nodejs chromium chromium-driver python3-selenium"
   [package]="dpkg-dev xz-utils lintian nsis man-db"
+  [cluster]="slurmctld slurmd slurm-client munge"
 )
 
 packages=()
@@ -53,4 +56,13 @@ done
 # Another install may hold apt's lock for a while: wait for it rather than fail.
 wait_for_lock=(-o DPkg::Lock::Timeout=900)
 "${as_root[@]}" apt-get "${wait_for_lock[@]}" update -qq
+# A package's daemons (munge's, Slurm's) are not started by its install: a machine
+# that runs tests keeps no services of theirs, and the tests start their own. Where
+# no policy says so already, one that refuses every start stands for this install.
+policy=/usr/sbin/policy-rc.d
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' | "${as_root[@]}" tee "$policy" >/dev/null
+  "${as_root[@]}" chmod 755 "$policy"
+  trap '"${as_root[@]}" rm -f "$policy"' EXIT
+fi
 DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get "${wait_for_lock[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,207 @@
+#!/usr/bin/env bash
+# The shipped Slurm script on a one-node cluster of Debian's slurmctld, slurmd and
+# munged, which this test starts from a temporary folder and stops by their pids:
+# a nested tree rendered by a 4-task array equals one process's render byte for
+# byte, every input is in exactly one report line with the output's SHA-256 as
+# sha256sum gives it, a second submission renders nothing, and an array cancelled
+# while a render is in flight leaves no partial file and completes when submitted
+# again. Needs root (slurmd runs the jobs as their users):
+#   slurm-array-test.sh TOOL SCRIPT
+set -euo pipefail
+tool=$(realpath "$1") script=$(realpath "$2")
+[ "$(id -u)" -eq 0 ] || { echo "the cluster test starts slurmd, which needs root" >&2; exit 1; }
+
+dir=$(mktemp -d /tmp/brevander-cluster.XXXXXXXX)
+chmod 755 "$dir"
+pids=()
+# Processes that work in the folder or hold a file of it open: the daemons, and
+# the slurmstepd and job processes that slurmd started, which outlive it briefly.
+ours() {
+  local p
+  for p in /proc/[0-9]*; do
+    [ "${p#/proc/}" != "$BASHPID" ] || continue
+    if [[ "$(readlink "$p/cwd" 2>/dev/null)/" == "$dir"/* ]] || ls -l "$p/fd" 2>/dev/null | grep -qF " $dir/"; then
+      echo "${p#/proc/}"
+    fi
+  done
+}
+# Daemons stop last first, each by its pid and waited for; then whatever slurmd
+# left gets a few seconds to end (it is ended by its pid after that), and the
+# folder goes.
+cleanup() {
+  local i left
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    for _ in $(seq 100); do kill -0 "${pids[i]}" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+  for _ in $(seq 100); do
+    left=$(ours)
+    [ -n "$left" ] || break
+    sleep 0.1
+  done
+  [ -z "$left" ] || kill -9 $left 2>/dev/null || true
+  rm -rf "$dir"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+fail() {
+  echo "FAILED: $*" >&2
+  for log in "$dir"/log/*; do echo "--- $log" >&2; tail -20 "$log" >&2; done
+  exit 1
+}
+# Polls `$@` every tenth of a second until it holds, for at most $limit seconds: a
+# bound that only keeps a broken cluster from hanging the suite.
+limit=120
+until_true() {
+  local tries=$((limit * 10))
+  until "$@"; do
+    tries=$((tries - 1))
+    [ "$tries" -gt 0 ] || return 1
+    sleep 0.1
+  done
+}
+
+mkdir -p "$dir"/{log,state,spool,run}
+export SLURM_CONF=$dir/slurm.conf
+# Ports of their own, so that another cluster on the machine is not disturbed.
+free_port() {
+  local port
+  while :; do
+    port=$((20000 + RANDOM % 20000))
+    ss -Htln "sport = :$port" 2>/dev/null | grep -q . || { echo "$port"; return; }
+  done
+}
+host=$(hostname -s)
+cat >"$SLURM_CONF" <<CONF
+ClusterName=brevander-test
+SlurmctldHost=$host(127.0.0.1)
+SlurmctldPort=$(free_port)
+SlurmdPort=$(free_port)
+SlurmUser=root
+SlurmdUser=root
+AuthType=auth/munge
+CredType=cred/munge
+AuthInfo=socket=$dir/run/munge.socket
+StateSaveLocation=$dir/state
+SlurmdSpoolDir=$dir/spool
+SlurmctldPidFile=$dir/run/slurmctld.pid
+SlurmdPidFile=$dir/run/slurmd.pid
+SlurmctldLogFile=$dir/log/slurmctld.log
+SlurmdLogFile=$dir/log/slurmd.log
+ProctrackType=proctrack/linuxproc
+TaskPlugin=task/none
+JobAcctGatherType=jobacct_gather/none
+AccountingStorageType=accounting_storage/none
+JobCompType=jobcomp/none
+SwitchType=switch/none
+MpiDefault=none
+SchedulerType=sched/builtin
+SelectType=select/cons_tres
+SelectTypeParameters=CR_CPU
+ReturnToService=2
+MailProg=/bin/true
+NodeName=$host NodeAddr=127.0.0.1 CPUs=$(nproc) State=UNKNOWN
+PartitionName=test Nodes=$host Default=YES MaxTime=INFINITE State=UP
+CONF
+
+head -c 1024 /dev/urandom >"$dir/munge.key"
+chmod 400 "$dir/munge.key"
+munged -F --force --key-file="$dir/munge.key" --socket="$dir/run/munge.socket" --pid-file="$dir/run/munged.pid" \
+  --log-file="$dir/log/munged.log" --seed-file="$dir/state/munged.seed" 2>>"$dir/log/munged.log" &
+pids+=($!)
+until_true test -S "$dir/run/munge.socket" || fail "munged did not start"
+slurmctld -D -i 2>>"$dir/log/slurmctld.log" &
+pids+=($!)
+slurmd -D 2>>"$dir/log/slurmd.log" &
+pids+=($!)
+node_idle() { [ "$(sinfo -h -n "$host" -o %t 2>/dev/null)" = idle ]; }
+until_true node_idle || fail "the node did not come up"
+
+# 48 files of 1 s in folders three deep, each different, WAV and FLAC.
+tree=$dir/archive
+for i in $(seq 0 47); do
+  sub=$tree/season$((i % 3))/concert$((i % 4))
+  if ((i % 5 == 0)); then sub+=/encore; fi
+  ext=wav codec=pcm_s16le
+  if ((i % 4 == 0)); then ext=flac codec=flac; fi
+  mkdir -p "$sub"
+  ffmpeg -v error -f lavfi -i "aevalsrc=0.3*sin($((200 + 10 * i))*2*PI*t)|0.3*sin($((203 + 10 * i))*2*PI*t+$i):d=1:s=44100" \
+    -c:a "$codec" -bitexact "$sub/take $i.$ext"
+done
+inputs=$(find "$tree" -type f | sort)
+[ "$(wc -l <<<"$inputs")" -eq 48 ] || fail "the tree holds $(wc -l <<<"$inputs") files"
+settings=(--set "Mic Spacing=30" --set "LF Width=140")
+"$tool" render "$tree" --out-dir "$dir/reference" --recursive "${settings[@]}" >/dev/null
+
+# Submits the shipped script as an array from $dir/jobs and waits for it to end;
+# prints the job's id.
+mkdir -p "$dir/jobs"
+submit() {
+  (cd "$dir/jobs" && BREVANDER=$tool BREVANDER_REPORTS=$dir/reports sbatch --parsable --cpus-per-task=1 "$@")
+}
+job_gone() { [ -z "$(squeue -h -j "$1" -o %i 2>/dev/null)" ]; }
+finish() { until_true job_gone "$1" || fail "job $1 did not end"; }
+# The array's tasks that did not complete with status 0.
+unfinished() { scontrol -o show job "$1" | grep -v 'JobState=COMPLETED .*ExitCode=0:0' | grep -o 'JobId=[0-9]*' || true; }
+no_partial() {
+  local left
+  left=$(find "$dir" -name '.brevander-*.partial')
+  [ -z "$left" ] || fail "partial files left: $left"
+}
+same_as_reference() { diff -r "$dir/reference" "$1" >/dev/null || fail "$1 differs from the single render"; }
+# Every input in exactly one line of the job's reports, each with status $2 and
+# the output's SHA-256 as sha256sum gives it.
+reports_say() {
+  local job=$1 status=$2 lines
+  lines=$(cat "$dir"/reports/render-"$job"-*.jsonl)
+  [ "$(sed 's/.*"input":"\([^"]*\)".*/\1/' <<<"$lines" | sort)" = "$inputs" ] ||
+    fail "job $job's reports do not name every input once"
+  [ "$(grep -c "\"status\":\"$status\"" <<<"$lines")" -eq 48 ] || fail "job $job did not report all 48 $status"
+  sed 's/.*"output":"\([^"]*\)".*"sha256":"\([0-9a-f]*\)".*/\2  \1/' <<<"$lines" | sha256sum -c --quiet ||
+    fail "job $job's digests differ from sha256sum's"
+}
+
+first=$(submit --array=0-3 "$script" "$tree" "$dir/out" "${settings[@]}")
+finish "$first"
+[ -z "$(unfinished "$first")" ] || fail "tasks did not complete: $(unfinished "$first")"
+same_as_reference "$dir/out"
+no_partial
+reports_say "$first" rendered
+echo "a 4-task array rendered the 48 files as one process does, each reported once"
+
+again=$(submit --array=0-3 "$script" "$tree" "$dir/out" "${settings[@]}")
+finish "$again"
+[ -z "$(unfinished "$again")" ] || fail "tasks did not complete: $(unfinished "$again")"
+reports_say "$again" skipped
+same_as_reference "$dir/out"
+echo "submitted again, it rendered nothing"
+
+# One task at a time, and one more input after the tree: a FIFO that gives a WAV
+# header and a few frames, then nothing. Its task renders its share of the tree,
+# then waits in the FIFO's render with the partial file made; the later tasks have
+# not started. The cancel comes then, while a render is certainly in flight.
+stream=$dir/stream.wav
+mkfifo "$stream"
+ffmpeg -v error -f lavfi -i "sine=d=10:r=44100" -ac 2 -c:a pcm_s16le -bitexact "$dir/ten.wav"
+bash -c 'head -c 100000 "$1"; exec sleep 600' _ "$dir/ten.wav" >"$stream" &
+writer=$!
+cancelled=$(submit --array=0-3%1 "$script" "$tree" "$dir/resumed" "${settings[@]}" "$stream")
+in_flight() { [ -n "$(find "$dir/resumed" -name '.brevander-*.partial' 2>/dev/null)" ]; }
+until_true in_flight || fail "the FIFO's render never began"
+scancel "$cancelled"
+finish "$cancelled"
+kill "$writer"
+wait "$writer" 2>/dev/null || true
+no_partial
+scontrol -o show job "$cancelled" | grep -q 'JobState=CANCELLED' || fail "no task of job $cancelled was cancelled"
+resumed=$(submit --array=0-3 "$script" "$tree" "$dir/resumed" "${settings[@]}")
+finish "$resumed"
+[ -z "$(unfinished "$resumed")" ] || fail "tasks did not complete: $(unfinished "$resumed")"
+same_as_reference "$dir/resumed"
+no_partial
+grep -q '"status":"skipped"' "$dir"/reports/render-"$resumed"-*.jsonl ||
+  fail "the array submitted again after the cancel rendered everything again"
+echo "cancelled while rendering, it left no partial file and completed when submitted again"
