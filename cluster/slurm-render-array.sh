@@ -11,7 +11,8 @@
 # The options go to `brevander render` (--set, --param, --format, --block). The
 # array must run from 0 to its task count less one, in steps of one: a task's
 # shard is its index out of that count. Each task writes its report to
-# REPORTS/render-JOB-TASK.jsonl, one JSON line per file it was given; REPORTS is
+# REPORTS/render-JOB-TASK.jsonl, one JSON line per file it was given (a task that
+# Slurm requeued: render-JOB-TASK-restartR.jsonl for its R-th restart); REPORTS is
 # $BREVANDER_REPORTS, by default OUT/../reports. $BREVANDER names the tool when
 # it is not `brevander` on the PATH. docs/cluster.md has the whole recipe.
 #SBATCH --job-name=brevander
@@ -37,6 +38,10 @@ fi
 
 reports=${BREVANDER_REPORTS:-$(dirname -- "$out")/reports}
 mkdir -p -- "$reports"
+report=$reports/render-$SLURM_ARRAY_JOB_ID-$task
+if [ "${SLURM_RESTART_COUNT:-0}" -gt 0 ]; then
+  report+=-restart$SLURM_RESTART_COUNT
+fi
 # As many files at once as this task has cores; without --cpus-per-task Slurm
 # gives one.
 jobs=${SLURM_CPUS_PER_TASK:-1}
@@ -48,4 +53,4 @@ jobs=${SLURM_CPUS_PER_TASK:-1}
 # task, the tool too, before it had cleaned up.
 exec "${BREVANDER:-brevander}" render "$archive" --out-dir "$out" --recursive \
   --shard "$task/$count" --skip-existing -j "$jobs" \
-  --report "$reports/render-${SLURM_ARRAY_JOB_ID}-$task.jsonl" "$@"
+  --report "$report.jsonl" "$@"

@@ -71,7 +71,7 @@ free_port() {
   local port
   while :; do
     port=$((20000 + RANDOM % 20000))
-    ss -Htln "sport = :$port" 2>/dev/null | grep -q . || { echo "$port"; return; }
+    { command -v ss >/dev/null && ss -Htln "sport = :$port" | grep -q .; } || { echo "$port"; return; }
   done
 }
 host=$(hostname -s)
