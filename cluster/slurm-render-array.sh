@@ -46,11 +46,11 @@ fi
 # gives one.
 jobs=${SLURM_CPUS_PER_TASK:-1}
 
-# exec: the tool takes the script's place, so the SIGTERM that Slurm sends on a
-# cancel, a preemption or a time limit reaches the tool itself, which stops every
-# file in flight and removes its partial files. Were the tool the shell's child, the
-# shell would die on that signal at once and Slurm would kill what is left of the
-# task, the tool too, before it had cleaned up.
+# exec: the tool takes the script's place, so that a signal sent to the batch
+# script alone (scancel --batch, sbatch --signal=B:TERM@SECONDS) reaches the tool,
+# which then stops every file in flight and removes its partial files, and the
+# task's exit status is the tool's. A cancel, a preemption or a time limit signals
+# every process of the task anyway.
 exec "${BREVANDER:-brevander}" render "$archive" --out-dir "$out" --recursive \
   --shard "$task/$count" --skip-existing -j "$jobs" \
   --report "$report.jsonl" "$@"
