@@ -52,7 +52,8 @@ struct BatchPlan {
 BatchPlan planBatch(const BatchRequest& request);
 
 // The shard, from 0 to shardCount - 1, of an input found at `relativePath` (as
-// planBatch names outputs, with '/' between folders): a hash of that path alone, so
+// planBatch names outputs, with '/' between folders): the first 64 bits of that
+// path's SHA-256, as a big-endian number, modulo the count; of that path alone, so
 // that tasks on different machines agree without talking and files added later
 // never move one already assigned.
 int shardOf(const std::string& relativePath, int shardCount);

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "CommandLine.h"
@@ -296,6 +297,14 @@ TEST(BatchShards, EveryFileIsInExactlyOneShardAndAddingFilesMovesNoOther) {
         }
         return shardOfOutput;
     };
+    // Anagrams: a hash that mixes too little puts them all in one shard of two.
+    std::string letters = "abcd";
+    std::set<int> shardsOfAnagrams;
+    do {
+        shardsOfAnagrams.insert(shardOf("concert/" + letters + ".wav", 2));
+    } while (std::next_permutation(letters.begin(), letters.end()));
+    EXPECT_EQ(shardsOfAnagrams.size(), 2u);
+
     addFiles(0, 60);
     std::map<int, std::map<std::string, int>> before;
     for (int count = 1; count <= 16; ++count) {
