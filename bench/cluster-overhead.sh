@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # What rendering a tree as a 4-task Slurm array costs beyond one batch render of it
-# on the same machine, and how evenly the shard rule splits a tree of mixed lengths:
-# 96 files from 10 s to 80 s in nested folders (44.1 kHz 16-bit stereo WAV), rendered
-#   - by one `render --recursive -j CORES`;
+# on the same machine, and how evenly the shard rule splits a tree of mixed lengths.
+# 96 files from 10 s to 160 s in nested folders (44.1 kHz 16-bit stereo WAV) are
+# rendered
+#   - by one `render --recursive -j CORES` (batch);
 #   - by the four shards as four processes, CORES at a time, each with -j 1, as the
-#     array runs them but without a scheduler;
+#     array runs them but without a scheduler (shards);
 #   - by cluster/slurm-render-array.sh as --array=0-3, one CPU a task, on a
-#     one-node cluster of this machine (tests/cluster/one-node-cluster.sh; root),
-#     timed from sbatch until the last task has ended;
-# one warm-up round, then five rounds of the three in turn, medians. Then each
-# shard's files and audio from the last array's reports.
+#     one-node cluster of this machine with Slurm's default scheduling
+#     (tests/cluster/one-node-cluster.sh; needs root), timed from sbatch until
+#     the last task has ended (array);
+# into a folder in /dev/shm, so that the disk's other users weigh on none of them;
+# one warm-up round, then five rounds of the three in turn, medians. Then the
+# audio in each shard for 4, 8 and 16 shards, by the rule the tool uses (the first
+# 64 bits of the SHA-256 of the path within the tree, modulo N).
 #   bench/cluster-overhead.sh [TOOL]   (TOOL defaults to build/linux/brevander)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,25 +21,27 @@ tool=$(realpath "${1:-build/linux/brevander}")
 script=$(realpath cluster/slurm-render-array.sh)
 tree=$(realpath -m build/bench/data/cluster-tree)
 
-if [ ! -f "$tree/.complete" ]; then
+if [ ! -f "$tree/lengths.tsv" ]; then
   rm -rf "$tree"
   for i in $(seq 0 95); do
-    sub=$tree/year$((i % 4))/concert$((i % 6))
-    mkdir -p "$sub"
+    path=year$((i % 4))/concert$((i % 6))/take\ $i.wav
+    seconds=$((10 + i * 37 % 151))
+    mkdir -p "$(dirname "$tree/$path")"
     ffmpeg -v error -y -filter_complex \
-      "anoisesrc=d=$((10 + i * 37 % 71)):r=44100:c=pink:seed=$i[a];anoisesrc=d=$((10 + i * 37 % 71)):r=44100:c=white:seed=$((i + 100)):a=0.3[b];[a][b]amerge=inputs=2" \
-      -c:a pcm_s16le "$sub/take $i.wav"
+      "anoisesrc=d=$seconds:r=44100:c=pink:seed=$i[a];anoisesrc=d=$seconds:r=44100:c=white:seed=$((i + 100)):a=0.3[b];[a][b]amerge=inputs=2" \
+      -c:a pcm_s16le "$tree/$path"
+    printf '%s\t%s\n' "$path" "$seconds" >>"$tree/.lengths"
   done
-  touch "$tree/.complete"
+  mv "$tree/.lengths" "$tree/lengths.tsv"
 fi
 
 fail() { echo "failed: $*" >&2; exit 1; }
+cluster_parent=/dev/shm
 source tests/cluster/one-node-cluster.sh
 start_cluster
 cores=$(nproc)
 out=$dir/out
 
-now() { date +%s.%N; }
 batch() {
   "$tool" render "$tree" --out-dir "$out" --recursive -j "$cores" >/dev/null
 }
@@ -44,38 +50,47 @@ shards() {
     "$tool" render "$tree" --out-dir "$out" --recursive --shard {}/4 --skip-existing -j 1 >/dev/null
 }
 array() {
+  local job
   job=$(submit --array=0-3 "$script" "$tree" "$out")
   # Polled finely: the wait's granularity is part of what is timed.
   while ! job_gone "$job"; do sleep 0.02; done
   [ -z "$(scontrol -o show job "$job" | grep -v 'JobState=COMPLETED .*ExitCode=0:0')" ] || fail "job $job"
 }
-# Seconds one run of $1 takes, from an empty output folder.
+# Seconds one run of $1 takes, into an empty output folder.
 timed() {
   rm -rf "$out"
-  sync
   local start end
-  start=$(now)
+  start=$(date +%s.%N)
   "$1"
-  end=$(now)
+  end=$(date +%s.%N)
   echo "$end - $start" | bc -l
 }
-median() { sort -g | sed -n 3p; }
+median() { tr ' ' '\n' | grep . | sort -g | sed -n 3p; }
 
 for kind in batch shards array; do timed $kind >/dev/null; done
 declare -A runs
 for _ in 1 2 3 4 5; do
   for kind in batch shards array; do runs[$kind]+="$(timed $kind) "; done
 done
+base=$(median <<<"${runs[batch]}")
 for kind in batch shards array; do
-  m=$(tr ' ' '\n' <<<"${runs[$kind]}" | grep . | median)
-  printf '%-7s median %.3f s  (runs: %s)  %+.1f %% against the batch\n' "$kind" "$m" "${runs[$kind]% }" \
-    "$(echo "($m / $(tr ' ' '\n' <<<"${runs[batch]}" | grep . | median) - 1) * 100" | bc -l)"
+  m=$(median <<<"${runs[$kind]}")
+  printf '%-6s median %6.2f s, %+5.1f %% against the batch  (runs: %s)\n' "$kind" "$m" \
+    "$(echo "($m / $base - 1) * 100" | bc -l)" "$(for r in ${runs[$kind]}; do printf '%.2f ' "$r"; done)"
 done
 
-# The last array's reports: files and seconds of audio per shard.
-echo "shards of the last array (files, seconds of audio):"
-for report in "$dir"/reports/render-"$job"-*.jsonl; do
-  sed 's/.*"frames":\([0-9]*\),"rate":\([0-9]*\).*/\1 \2/' "$report" |
-    awk -v task="${report##*-}" '{ s += $1 / $2; n++ } END { printf "  %s %d files %.0f s\n", task, n, s }'
-done | sort | tee "$dir/spread"
-awk '{ s += $4; if ($4 > m) m = $4; n++ } END { printf "largest shard %.0f s against a mean of %.0f s: %.3f\n", m, s / n, m / (s / n) }' "$dir/spread"
+# Seconds of audio per shard, by the tool's rule.
+total=$(awk -F'\t' '{ s += $2 } END { print s }' "$tree/lengths.tsv")
+echo "96 files, $total s of audio"
+for n in 4 8 16; do
+  while IFS=$'\t' read -r path seconds; do
+    hex=$(printf %s "$path" | sha256sum | cut -c1-16 | tr a-f A-F)
+    echo "$(echo "ibase=16; $hex % $(printf %X "$n")" | bc) $seconds"
+  done <"$tree/lengths.tsv" | awk -v n="$n" -v total="$total" '
+    { s[$1] += $2; c[$1]++ }
+    END {
+      for (k = 0; k < n; k++) { if (s[k] > m) m = s[k]; if (k == 0 || s[k] < l) l = s[k]; files = files " " c[k] + 0 }
+      printf "%2d shards: largest %4d s, smallest %4d s, mean %6.1f s: largest / mean %.2f; files per shard:%s\n",
+             n, m, l, total / n, m / (total / n), files
+    }'
+done

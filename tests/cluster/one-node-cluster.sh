@@ -3,11 +3,12 @@
 # from a fresh temporary folder that holds slurm.conf, the munge key and every
 # state, spool, log, pid and socket path, on ports of their own; a trap on EXIT
 # stops each by its pid and removes the folder. Needs root (slurmd runs the jobs
-# as their users) and a caller that defines fail MESSAGE.
+# as their users) and a caller that defines fail MESSAGE; $cluster_parent, if set,
+# names the folder to make the temporary one in (default /tmp).
 #   source one-node-cluster.sh; start_cluster; job=$(submit SBATCH-ARGS...); finish "$job"
 [ "$(id -u)" -eq 0 ] || { echo "a Slurm cluster needs root to start slurmd" >&2; exit 1; }
 
-dir=$(mktemp -d /tmp/brevander-cluster.XXXXXXXX)
+dir=$(mktemp -d "${cluster_parent:-/tmp}/brevander-cluster.XXXXXXXX")
 chmod 755 "$dir"
 pids=()
 # Processes that work in the folder or hold a file of it open: the daemons, and

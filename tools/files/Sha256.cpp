@@ -12,6 +12,11 @@
 
 #include "ToolError.h"
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#define BREVANDER_SHA_EXTENSIONS 1
+#endif
+
 namespace {
 
 // The first 32 bits of the fractional parts of the cube roots of the first 64 primes.
@@ -27,13 +32,7 @@ constexpr std::uint32_t kRound[64] = {
 
 constexpr std::uint32_t rotateRight(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
-}  // namespace
-
-// The first 32 bits of the fractional parts of the square roots of the first 8 primes.
-Sha256::Sha256()
-    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
-
-void Sha256::compress(const unsigned char* block) {
+void compressPortably(std::array<std::uint32_t, 8>& state, const unsigned char* block) {
     std::uint32_t w[64];
     for (int t = 0; t < 16; ++t) {
         w[t] = static_cast<std::uint32_t>(block[4 * t]) << 24 | static_cast<std::uint32_t>(block[4 * t + 1]) << 16 |
@@ -44,8 +43,8 @@ void Sha256::compress(const unsigned char* block) {
         const std::uint32_t s1 = rotateRight(w[t - 2], 17) ^ rotateRight(w[t - 2], 19) ^ (w[t - 2] >> 10);
         w[t] = w[t - 16] + s0 + w[t - 7] + s1;
     }
-    std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-    std::uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
+    std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+    std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
     for (int t = 0; t < 64; ++t) {
         const std::uint32_t sum1 = rotateRight(e, 6) ^ rotateRight(e, 11) ^ rotateRight(e, 25);
         const std::uint32_t choose = (e & f) ^ (~e & g);
@@ -62,29 +61,112 @@ void Sha256::compress(const unsigned char* block) {
         b = a;
         a = t1 + t2;
     }
-    state_[0] += a;
-    state_[1] += b;
-    state_[2] += c;
-    state_[3] += d;
-    state_[4] += e;
-    state_[5] += f;
-    state_[6] += g;
-    state_[7] += h;
+    state[0] += a;
+    state[1] += b;
+    state[2] += c;
+    state[3] += d;
+    state[4] += e;
+    state[5] += f;
+    state[6] += g;
+    state[7] += h;
+}
+
+#ifdef BREVANDER_SHA_EXTENSIONS
+bool processorHasShaExtensions() {
+    static const bool has = __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1");
+    return has;
+}
+
+// The rounds instruction works on the state as two halves, ABEF and CDGH, and does
+// two rounds per call; the message schedule instructions give four words of the
+// schedule at a time: msg1 adds sigma0 of the next words to W[t-16..t-13], the
+// words W[t-7..t-4] are added by hand, and msg2 adds sigma1 of the words just made.
+__attribute__((target("sha,sse4.1"))) void compressWithExtensions(std::array<std::uint32_t, 8>& state,
+                                                                  const unsigned char* blocks, std::size_t count) {
+    const __m128i bigEndian = _mm_set_epi64x(0x0c0d0e0f08090a0bLL, 0x0405060700010203LL);
+    const __m128i cdab = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[0])), 0xB1);
+    const __m128i efgh = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[4])), 0x1B);
+    __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
+    __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
+    for (std::size_t block = 0; block < count; ++block) {
+        const unsigned char* bytes = blocks + 64 * block;
+        const __m128i abefBefore = abef;
+        const __m128i cdghBefore = cdgh;
+        __m128i w[4];
+        for (int group = 0; group < 16; ++group) {
+            __m128i words;
+            if (group < 4) {
+                words =
+                    _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * group)), bigEndian);
+            } else {
+                const __m128i& older = w[group % 4];
+                const __m128i& previous = w[(group + 3) % 4];
+                __m128i sum = _mm_sha256msg1_epu32(older, w[(group + 1) % 4]);
+                sum = _mm_add_epi32(sum, _mm_alignr_epi8(previous, w[(group + 2) % 4], 4));
+                words = _mm_sha256msg2_epu32(sum, previous);
+            }
+            w[group % 4] = words;
+            __m128i k = _mm_add_epi32(words, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&kRound[4 * group])));
+            cdgh = _mm_sha256rnds2_epu32(cdgh, abef, k);
+            k = _mm_shuffle_epi32(k, 0x0E);
+            abef = _mm_sha256rnds2_epu32(abef, cdgh, k);
+        }
+        abef = _mm_add_epi32(abef, abefBefore);
+        cdgh = _mm_add_epi32(cdgh, cdghBefore);
+    }
+    const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+    const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[0]), _mm_blend_epi16(feba, dchg, 0xF0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[4]), _mm_alignr_epi8(dchg, feba, 8));
+}
+#endif
+
+}  // namespace
+
+// The first 32 bits of the fractional parts of the square roots of the first 8 primes.
+Sha256::Sha256(bool useProcessorExtensions)
+    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19},
+#ifdef BREVANDER_SHA_EXTENSIONS
+      extensions_(useProcessorExtensions && processorHasShaExtensions()) {
+}
+#else
+      extensions_(false) {
+    (void)useProcessorExtensions;
+}
+#endif
+
+void Sha256::compress(const unsigned char* blocks, std::size_t count) {
+#ifdef BREVANDER_SHA_EXTENSIONS
+    if (extensions_) {
+        compressWithExtensions(state_, blocks, count);
+        return;
+    }
+#endif
+    for (std::size_t block = 0; block < count; ++block) {
+        compressPortably(state_, blocks + 64 * block);
+    }
 }
 
 void Sha256::update(const unsigned char* bytes, std::size_t size) {
     totalBytes_ += size;
-    while (size > 0) {
+    if (pendingSize_ > 0) {
         const std::size_t take = std::min(size, pending_.size() - pendingSize_);
         std::memcpy(pending_.data() + pendingSize_, bytes, take);
         pendingSize_ += take;
         bytes += take;
         size -= take;
-        if (pendingSize_ == pending_.size()) {
-            compress(pending_.data());
-            pendingSize_ = 0;
+        if (pendingSize_ < pending_.size()) {
+            return;
         }
+        compress(pending_.data(), 1);
+        pendingSize_ = 0;
     }
+    const std::size_t whole = size / pending_.size();
+    compress(bytes, whole);
+    bytes += whole * pending_.size();
+    size -= whole * pending_.size();
+    std::memcpy(pending_.data(), bytes, size);
+    pendingSize_ = size;
 }
 
 std::string Sha256::finishHex() {
