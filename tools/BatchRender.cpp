@@ -364,7 +364,9 @@ BatchResult renderBatch(const BatchRequest& request, std::ostream& out, std::ost
             std::error_code exists;
             if (request.skipExisting && std::filesystem::exists(single.outputPath, exists)) {
                 outcome.status = "skipped";
-                describeExisting(single.outputPath, outcome);
+                if (!request.reportPath.empty()) {
+                    describeExisting(single.outputPath, outcome);
+                }
                 line = single.inputPath + " -> " + single.outputPath + ": skipped, it exists already\n";
                 progress(1.0);
             } else {
@@ -383,9 +385,6 @@ BatchResult renderBatch(const BatchRequest& request, std::ostream& out, std::ost
                     outcome.frames = summary->frames;
                     outcome.sampleRateHz = summary->sampleRateHz;
                     outcome.format = describeFormat(summary->outputFormat);
-                    if (!request.reportPath.empty()) {
-                        outcome.sha256 = sha256OfFile(single.outputPath);
-                    }
                 } catch (const ToolError& e) {
                     outcome.message = e.what();
                     interrupted = e.exitStatus == 130;
@@ -394,6 +393,13 @@ BatchResult renderBatch(const BatchRequest& request, std::ostream& out, std::ost
                 }
                 if (!outcome.message.empty()) {
                     line = "brevander: " + single.inputPath + ": " + outcome.message + "\n";
+                } else if (!request.reportPath.empty()) {
+                    // The output is in place; a digest that can't be taken is only noted.
+                    try {
+                        outcome.sha256 = sha256OfFile(single.outputPath);
+                    } catch (const ToolError& e) {
+                        outcome.message = e.what();
+                    }
                 }
             }
             outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - fileStarted).count();
