@@ -96,7 +96,7 @@ web: build-web
 	@scripts/serve-web.sh build/web/site build/linux/brevander
 
 # The figures of BENCHMARKS.md; never part of the tests.
-bench: build-linux build-bench
+bench: build-linux build-bench deps-cluster
 	bench/run-benchmarks.sh
 
 # The signal path's rounding noise as a superposition error, for the README.
