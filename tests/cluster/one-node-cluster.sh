@@ -17,7 +17,9 @@ ours() {
   local p
   for p in /proc/[0-9]*; do
     [ "${p#/proc/}" != "$BASHPID" ] || continue
-    if [[ "$(readlink "$p/cwd" 2>/dev/null)/" == "$dir"/* ]] || ls -l "$p/fd" 2>/dev/null | grep -qF " $dir/"; then
+    # Matched in full rather than through grep -q, whose early exit would fail the
+    # pipe under pipefail and miss the process.
+    if [[ "$(readlink "$p/cwd" 2>/dev/null)/" == "$dir"/* || "$(ls -l "$p/fd" 2>/dev/null)" == *" $dir/"* ]]; then
       echo "${p#/proc/}"
     fi
   done
@@ -61,7 +63,7 @@ free_port() {
   local port
   while :; do
     port=$((20000 + RANDOM % 20000))
-    { command -v ss >/dev/null && ss -Htln "sport = :$port" | grep -q .; } || { echo "$port"; return; }
+    { command -v ss >/dev/null && [ -n "$(ss -Htln "sport = :$port")" ]; } || { echo "$port"; return; }
   done
 }
 node_idle() { [ "$(sinfo -h -n "$host" -o %t 2>/dev/null)" = idle ]; }

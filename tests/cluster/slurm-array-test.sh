@@ -79,14 +79,20 @@ ffmpeg -v error -f lavfi -i "sine=d=10:r=44100" -ac 2 -c:a pcm_s16le -bitexact "
 bash -c 'head -c 100000 "$1"; exec sleep 600' _ "$dir/ten.wav" >"$stream" &
 writer=$!
 cancelled=$(submit --array=0-3%1 "$script" "$tree" "$dir/resumed" "${settings[@]}" "$stream")
-in_flight() { [ -n "$(find "$dir/resumed" -name '.brevander-*.partial' 2>/dev/null)" ]; }
+# The FIFO's output is the only one at the top of the tree: the partial file there
+# is its render's, which can't end by itself. (A partial of the tree's files, in
+# its folders, may belong to a task that ends before the cancel reaches it.)
+in_flight() { [ -n "$(find "$dir/resumed" -maxdepth 1 -name '.brevander-*.partial' 2>/dev/null)" ]; }
 until_true in_flight || fail "the FIFO's render never began"
 scancel "$cancelled"
 finish "$cancelled"
 kill "$writer"
 wait "$writer" 2>/dev/null || true
 no_partial
-scontrol -o show job "$cancelled" | grep -q 'JobState=CANCELLED' || fail "no task of job $cancelled was cancelled"
+# Read whole before grep looks: grep -q stops at the first match, and under
+# pipefail the SIGPIPE that scontrol then gets would fail the check.
+states=$(scontrol -o show job "$cancelled")
+grep -q 'JobState=CANCELLED' <<<"$states" || fail "no task of job $cancelled was cancelled: $states"
 resumed=$(submit --array=0-3 "$script" "$tree" "$dir/resumed" "${settings[@]}")
 finish "$resumed"
 [ -z "$(unfinished "$resumed")" ] || fail "tasks did not complete: $(unfinished "$resumed")"
