@@ -4,21 +4,23 @@
 # Linux plug-in files and runs every test against each (the Windows ones under
 # Wine, the 32-bit one on qemu-i386 where this machine runs no 32-bit x86 code,
 # the ARM ones under qemu-user), then a bounded run of the host-calls and LV2
-# fuzzers, makes and checks the Debian packages and the Windows installer, and
+# fuzzers, renders a tree as a Slurm array on a one-node cluster it starts and
+# stops itself, makes and checks the Debian packages and the Windows installer, and
 # sums up every build's result; `make dist` packages the five builds and the web
 # page, with SHA256SUMS. Each installs what it needs first.
 PLATFORMS := linux win32 win64 linux-arm64 linux-armhf
 # Test-only builds beside the platforms: the host-calls and LV2 fuzzers (clang),
 # and the web page.
 BUILT_CHECKS := fuzz web
-# Then the Debian packages and the Windows installer, made from the platforms' builds.
-CHECKS := $(BUILT_CHECKS) package
+# Then the shipped Slurm script on a one-node cluster, with the Linux build's tool,
+# and the Debian packages and the Windows installer, made from the platforms' builds.
+CHECKS := $(BUILT_CHECKS) cluster package
 MAKEFLAGS += --no-print-directory
 
 # `make install` puts the tool, its plotting script and the plug-in file under PREFIX.
 PREFIX ?= /usr/local
 
-.PHONY: deps deps-windows deps-arm deps-fuzz deps-bench deps-web deps-package web build bench build-bench demo test dist golden install precision clean $(addprefix build-,$(PLATFORMS) $(BUILT_CHECKS)) $(addprefix test-,$(PLATFORMS) $(CHECKS))
+.PHONY: deps deps-windows deps-arm deps-fuzz deps-bench deps-web deps-package deps-cluster web build bench build-bench demo test dist golden install precision clean $(addprefix build-,$(PLATFORMS) $(BUILT_CHECKS)) $(addprefix test-,$(PLATFORMS) $(CHECKS))
 
 deps:
 	@scripts/install-deps.sh core
@@ -42,6 +44,9 @@ deps-web:
 
 deps-package:
 	@scripts/install-deps.sh core windows arm package
+
+deps-cluster:
+	@scripts/install-deps.sh core cluster
 
 build: build-linux
 
@@ -70,6 +75,11 @@ test-linux-arm64 test-linux-armhf: build-linux
 # The web page's renders are compared with the golden cases and the tool's renders.
 test-web: build-linux
 
+# A 4-task array of cluster/slurm-render-array.sh over a generated tree, on Slurm
+# daemons the test starts in a temporary folder and stops again.
+test-cluster: deps-cluster build-linux
+	tests/cluster/slurm-array-test.sh build/linux/brevander cluster/slurm-render-array.sh
+
 # The packages are made into build/package and checked there (the amd64 one
 # installed with apt and purged again); the installer is a 32-bit program, run the
 # way the win32 suites run.
@@ -86,7 +96,7 @@ web: build-web
 	@scripts/serve-web.sh build/web/site build/linux/brevander
 
 # The figures of BENCHMARKS.md; never part of the tests.
-bench: build-linux build-bench
+bench: build-linux build-bench deps-cluster
 	bench/run-benchmarks.sh
 
 # The signal path's rounding noise as a superposition error, for the README.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every figure in BENCHMARKS.md, in one run: the processing benchmarks (medians of
 # five repetitions) and the renderer against ffmpeg on the same generated file
-# (medians of five timed runs after one warm-up each), for 1 and 10 minutes.
+# (medians of five timed runs after one warm-up each), for 1 and 10 minutes; a
+# folder on every core; a tree as a Slurm array against one batch render (root).
 #   bench/run-benchmarks.sh   (make bench builds what it needs first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,3 +38,11 @@ done
 
 # Rendering a folder on every core against one file at a time.
 bench/batch-speedup.sh "$tool"
+
+# A tree rendered as a 4-task Slurm array against one batch render, and the shards'
+# spread; it starts a one-node cluster, which needs root.
+if [ "$(id -u)" -eq 0 ]; then
+  bench/cluster-overhead.sh "$tool"
+else
+  echo "the Slurm array's cost: skipped, starting a cluster needs root"
+fi

@@ -9,7 +9,9 @@
 # the renderer with, and bc; web: emscripten for the web build, node and npm for
 # its tests and its plotting library, and Chromium with its WebDriver and
 # Selenium, which test the page headless; package: what builds and checks the Debian
-# packages and the Windows installer (the builds' groups besides).
+# packages and the Windows installer (the builds' groups besides); cluster: Slurm's
+# controller, node daemon and client and munge, for the one-node cluster test,
+# which starts its own daemons (none is left running by the install).
 # Runs as root, or through sudo when that is available.
 set -euo pipefail
 
@@ -21,6 +23,7 @@ declare -A groups=(
   [bench]="ffmpeg bc"
   [web]="emscripten nodejs chromium chromium-driver python3-selenium"
   [package]="dpkg-dev xz-utils lintian nsis man-db"
+  [cluster]="slurmctld slurmd slurm-client munge"
 )
 
 packages=()
@@ -59,4 +62,13 @@ for attempt in 1 2 3; do
   [ "$attempt" -lt 3 ] || { echo "apt-get update failed; installing from the package lists there are" >&2; break; }
   sleep 20
 done
+# A package's daemons (munge's, Slurm's) are not started by its install: a machine
+# that runs tests keeps no services of theirs, and the tests start their own. Where
+# no policy says so already, one that refuses every start stands for this install.
+policy=/usr/sbin/policy-rc.d
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' | "${as_root[@]}" tee "$policy" >/dev/null
+  "${as_root[@]}" chmod 755 "$policy"
+  trap '"${as_root[@]}" rm -f "$policy"' EXIT
+fi
 DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get "${wait_for_lock[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

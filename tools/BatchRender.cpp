@@ -2,13 +2,17 @@
 // of workers, and one lock for everything printed so lines never mix.
 #include "BatchRender.h"
 
+#include <fcntl.h>
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -16,7 +20,10 @@
 #include <thread>
 
 #include "AudioFile.h"
+#include "OutputFile.h"
+#include "OutputTarget.h"
 #include "ProgressBar.h"
+#include "Sha256.h"
 #include "StopSignals.h"
 #include "ToolError.h"
 #include "ToolFiles.h"
@@ -41,28 +48,60 @@ bool isAudioFileName(const std::filesystem::path& path) {
     return std::find(std::begin(kExtensions), std::end(kExtensions), extension) != std::end(kExtensions);
 }
 
-// A folder stands for the audio files directly in it; hidden files, such as another
-// render's unfinished output, are not inputs.
-void addInput(const std::string& path, std::vector<std::string>& inputs) {
+struct FoundInput {
+    std::string path;
+    std::string relativePath;  // to the folder it was found in, '/' between folders; a named file's name
+};
+
+bool isHidden(const std::filesystem::path& path) { return path.filename().string().front() == '.'; }
+
+// A folder stands for the audio files directly in it, or with `recursive` for those
+// anywhere under it; hidden files, such as another render's unfinished output, are
+// not inputs, nor is anything in a hidden folder or in the output folder, which may
+// lie inside an input folder and would otherwise feed a later run its own outputs.
+void addInput(const std::string& path, bool recursive, const std::string& outputDir, std::vector<FoundInput>& inputs) {
     std::error_code ec;
     if (!std::filesystem::is_directory(path, ec)) {
-        inputs.push_back(path);
+        inputs.push_back({path, std::filesystem::path(path).filename().generic_string()});
         return;
     }
-    std::vector<std::string> found;
-    for (const auto& entry : std::filesystem::directory_iterator(path, ec)) {
+    std::filesystem::path base = path;
+    if (!base.has_filename()) {
+        base = base.parent_path();  // "in/" lists its entries as "in/x", which must come out as "x"
+    }
+    std::vector<FoundInput> found;
+    const auto take = [&](const std::filesystem::directory_entry& entry) {
+        std::error_code typeError;
         const std::filesystem::path& p = entry.path();
-        if (entry.is_regular_file(ec) && p.filename().string().front() != '.' && isAudioFileName(p)) {
-            found.push_back(p.string());
+        if (entry.is_regular_file(typeError) && !isHidden(p) && isAudioFileName(p)) {
+            found.push_back({p.string(), p.lexically_relative(base).generic_string()});
+        }
+    };
+    if (recursive) {
+        std::filesystem::recursive_directory_iterator it(path, ec);
+        for (; !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+            std::error_code typeError;
+            if (!it->is_directory(typeError)) {
+                take(*it);
+            } else if (isHidden(it->path()) || std::filesystem::equivalent(it->path(), outputDir, typeError)) {
+                it.disable_recursion_pending();
+            }
+        }
+    } else {
+        for (const auto& entry : std::filesystem::directory_iterator(path, ec)) {
+            take(entry);
         }
     }
     if (ec) {
         throw ToolError("cannot list " + path + ": " + ec.message());
     }
     if (found.empty()) {
-        throw ToolError(path + " holds no audio files (.wav, .aiff, .flac or .ogg)", 2);
+        throw ToolError(path + " holds no audio files (.wav, .aiff, .flac or .ogg)" +
+                            (recursive ? std::string(" in it or its folders") : std::string()),
+                        2);
     }
-    std::sort(found.begin(), found.end());
+    std::sort(found.begin(), found.end(),
+              [](const FoundInput& a, const FoundInput& b) { return a.relativePath < b.relativePath; });
     inputs.insert(inputs.end(), found.begin(), found.end());
 }
 
@@ -92,21 +131,141 @@ std::vector<std::int64_t> framesOf(const std::vector<std::string>& inputs) {
     return frames;
 }
 
+std::string jsonString(const std::string& text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+            quoted += escape;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
+}
+
+// What became of one input, as its report line gives it; a figure not known is null.
+struct Outcome {
+    const char* status = "failed";  // rendered, skipped or failed
+    std::string message;
+    std::optional<std::int64_t> frames;
+    std::optional<int> sampleRateHz;
+    std::string format;
+    std::string sha256;
+    double seconds = 0.0;
+};
+
+// The report, written line by line in place rather than renamed into place at the
+// end: a task killed outright must still leave the record of the files it finished.
+// Each line goes out in one write and is flushed to disk before the next file's.
+class Report {
+public:
+    Report(const std::string& path, bool overwrite) : path_(path) {
+        if (path.empty()) {
+            return;
+        }
+        const OutputTarget target = checkOutputTarget(path, overwrite);
+        descriptor_ =
+            open(target.targetPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (target.exists ? O_TRUNC : O_EXCL), 0666);
+        if (descriptor_ < 0) {
+            throw ToolError("cannot write " + path + ": " + std::strerror(errno));
+        }
+    }
+    Report(const Report&) = delete;
+    Report& operator=(const Report&) = delete;
+    ~Report() {
+        if (descriptor_ >= 0) {
+            close(descriptor_);
+        }
+    }
+
+    // Throws ToolError when the line can't be written.
+    void add(const RenderRequest& file, const Outcome& outcome) {
+        if (descriptor_ < 0) {
+            return;
+        }
+        std::string settings;
+        for (const ParameterSetting& s : file.settings) {
+            if (!settings.empty()) {
+                settings += ',';
+            }
+            settings += jsonString(s.kind == SettingKind::inUnit ? s.text : "param " + s.text);
+        }
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.3f", outcome.seconds);
+        const auto orNull = [](const std::string& text) {
+            return text.empty() ? std::string("null") : jsonString(text);
+        };
+        std::string line = "{\"input\":" + jsonString(file.inputPath);
+        line += ",\"output\":" + jsonString(file.outputPath);
+        line += ",\"status\":" + jsonString(outcome.status);
+        line += ",\"message\":" + orNull(outcome.message);
+        line += ",\"frames\":" + (outcome.frames ? std::to_string(*outcome.frames) : "null");
+        line += ",\"rate\":" + (outcome.sampleRateHz ? std::to_string(*outcome.sampleRateHz) : "null");
+        line += ",\"format\":" + orNull(outcome.format);
+        line += ",\"seconds\":" + std::string(seconds);
+        line += ",\"sha256\":" + orNull(outcome.sha256);
+        line += ",\"settings\":[" + settings + "]";
+        line += ",\"block\":" + std::to_string(file.blockFrames) + "}\n";
+        writeAll(descriptor_, line.data(), line.size(), path_);
+        if (fdatasync(descriptor_) != 0 && errno != EINVAL) {
+            throw ToolError("cannot write " + path_ + ": " + std::strerror(errno));
+        }
+    }
+
+private:
+    std::string path_;
+    int descriptor_ = -1;
+};
+
+// The figures of an output that is there already, from its header, and its digest.
+void describeExisting(const std::string& path, Outcome& outcome) {
+    try {
+        const AudioFileInfo info = AudioReader(path).info();
+        outcome.frames = info.frames;
+        outcome.sampleRateHz = info.sampleRateHz;
+        outcome.format = describeFormat(info.format);
+        outcome.sha256 = sha256OfFile(path);
+    } catch (const ToolError& e) {
+        outcome.message = e.what();
+    }
+}
+
 }  // namespace
 
 int BatchResult::exitStatus() const {
     if (interrupted) {
         return 130;
     }
-    return failed == 0 ? 0 : 1;
+    return failed == 0 && !reportFailed ? 0 : 1;
+}
+
+// The first 64 bits of the path's SHA-256, as a big-endian number, modulo the count.
+// FNV-1a, tried first, mixes too little for this: modulo a power of two its low bits
+// depend only on the low bits of each byte, so a count of 2 split names that are
+// anagrams of each other alike.
+int shardOf(const std::string& relativePath, int shardCount) {
+    Sha256 digest;
+    digest.update(reinterpret_cast<const unsigned char*>(relativePath.data()), relativePath.size());
+    const std::uint64_t leading = std::stoull(digest.finishHex().substr(0, 16), nullptr, 16);
+    return static_cast<int>(leading % static_cast<std::uint64_t>(shardCount));
 }
 
 BatchPlan planBatch(const BatchRequest& request) {
-    BatchPlan plan;
-    for (const std::string& path : request.inputPaths) {
-        addInput(path, plan.inputPaths);
+    if (request.shardCount < 1 || request.shardIndex < 0 || request.shardIndex >= request.shardCount) {
+        throw ToolError("shard " + std::to_string(request.shardIndex) + " of " + std::to_string(request.shardCount) +
+                            " does not exist: shards are numbered from 0 to the count less one",
+                        2);
     }
-    if (plan.inputPaths.empty()) {
+    std::vector<FoundInput> found;
+    for (const std::string& path : request.inputPaths) {
+        addInput(path, request.recursive, request.outputDir, found);
+    }
+    if (found.empty()) {
         throw ToolError("render needs at least one input file", 2);
     }
     const std::string extension = outputExtension(request.render.format);
@@ -114,30 +273,40 @@ BatchPlan planBatch(const BatchRequest& request) {
         // A format name the renders would refuse is refused once, here, rather than once per file.
         outputFormat(request.render.format, "output" + extension, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100);
     }
+    // Every shard's outputs are checked, so that all tasks of an array refuse the same clash.
+    BatchPlan plan;
     std::map<std::string, std::string> inputOfOutput;
-    for (const std::string& input : plan.inputPaths) {
-        std::filesystem::path name = std::filesystem::path(input).filename();
-        if (name.empty()) {
-            throw ToolError("cannot name an output for '" + input + "': it has no file name", 2);
+    for (const FoundInput& input : found) {
+        std::filesystem::path name = input.relativePath;
+        if (!name.has_filename()) {
+            throw ToolError("cannot name an output for '" + input.path + "': it has no file name", 2);
         }
         if (!extension.empty()) {
             name.replace_extension(extension);
         }
         const std::string output = (std::filesystem::path(request.outputDir) / name).string();
-        const auto [it, added] = inputOfOutput.emplace(output, input);
+        const auto [it, added] = inputOfOutput.emplace(output, input.path);
         if (!added) {
             throw ToolError(
-                it->second + " and " + input + " would both be written to " + output + "; nothing was rendered", 2);
+                it->second + " and " + input.path + " would both be written to " + output + "; nothing was rendered",
+                2);
         }
-        plan.outputPaths.push_back(output);
+        if (shardOf(input.relativePath, request.shardCount) == request.shardIndex) {
+            plan.inputPaths.push_back(input.path);
+            plan.outputPaths.push_back(output);
+        }
     }
     return plan;
 }
 
 BatchResult renderBatch(const BatchRequest& request, std::ostream& out, std::ostream& err, bool showProgress) {
+    if (request.skipExisting && request.render.overwrite) {
+        throw ToolError("--skip-existing leaves existing outputs alone and --overwrite replaces them; give one", 2);
+    }
     const BatchPlan plan = planBatch(request);
     // A plug-in that won't load fails every file alike: said once, before any is read.
     StereoEffect{request.render.pluginPath.empty() ? toolPluginPath() : request.render.pluginPath};
+    Report report(request.reportPath, request.render.overwrite);
     std::error_code ec;
     std::filesystem::create_directories(request.outputDir, ec);
     if (ec || !std::filesystem::is_directory(request.outputDir, ec)) {
@@ -157,7 +326,7 @@ BatchResult renderBatch(const BatchRequest& request, std::ostream& out, std::ost
 
     BatchResult result;
     result.files = static_cast<int>(count);
-    std::mutex printing;  // guards out, err, bar and result
+    std::mutex printing;  // guards out, err, bar, report and result
     ProgressBar bar(err, showProgress && totalFrames > 0);
     std::int64_t framesDone = 0;
     std::atomic<std::size_t> next{0};
@@ -170,10 +339,12 @@ BatchResult renderBatch(const BatchRequest& request, std::ostream& out, std::ost
             if (i >= count || stopping()) {
                 return;
             }
+            const auto fileStarted = std::chrono::steady_clock::now();
             RenderRequest single = request.render;
             single.inputPath = plan.inputPaths[i];
             single.outputPath = plan.outputPaths[i];
-            const RenderProgress progress = [&, i, reported = std::int64_t{0}](double fraction) mutable {
+            std::int64_t reported = 0;
+            const RenderProgress progress = [&, i](double fraction) {
                 // renderFile clears the single-render stop as it starts; a batch stop
                 // stands until the batch ends, so it is passed on after every block.
                 if (stopping()) {
@@ -191,19 +362,50 @@ BatchResult renderBatch(const BatchRequest& request, std::ostream& out, std::ost
             std::string line;
             std::string warnings;
             std::optional<RenderSummary> summary;
+            Outcome outcome;
             bool interrupted = false;
-            try {
-                summary = renderFile(single, progress);
-                line = summaryLine(single, *summary) + "\n";
-                for (const std::string& warning : warningLines(single, *summary)) {
-                    warnings += "brevander: warning: " + warning + "\n";
+            std::error_code exists;
+            if (request.skipExisting && std::filesystem::exists(single.outputPath, exists)) {
+                outcome.status = "skipped";
+                if (!request.reportPath.empty()) {
+                    describeExisting(single.outputPath, outcome);
                 }
-            } catch (const ToolError& e) {
-                line = "brevander: " + single.inputPath + ": " + e.what() + "\n";
-                interrupted = e.exitStatus == 130;
-            } catch (const std::exception& e) {
-                line = "brevander: " + single.inputPath + ": " + e.what() + "\n";
+                line = single.inputPath + " -> " + single.outputPath + ": skipped, it exists already\n";
+                progress(1.0);
+            } else {
+                try {
+                    const std::filesystem::path folder = std::filesystem::path(single.outputPath).parent_path();
+                    std::error_code made;
+                    if (!folder.empty() && !std::filesystem::create_directories(folder, made) && made) {
+                        throw ToolError("cannot create the folder " + folder.string() + ": " + made.message());
+                    }
+                    summary = renderFile(single, progress);
+                    line = summaryLine(single, *summary) + "\n";
+                    for (const std::string& warning : warningLines(single, *summary)) {
+                        warnings += "brevander: warning: " + warning + "\n";
+                    }
+                    outcome.status = "rendered";
+                    outcome.frames = summary->frames;
+                    outcome.sampleRateHz = summary->sampleRateHz;
+                    outcome.format = describeFormat(summary->outputFormat);
+                } catch (const ToolError& e) {
+                    outcome.message = e.what();
+                    interrupted = e.exitStatus == 130;
+                } catch (const std::exception& e) {
+                    outcome.message = e.what();
+                }
+                if (!outcome.message.empty()) {
+                    line = "brevander: " + single.inputPath + ": " + outcome.message + "\n";
+                } else if (!request.reportPath.empty()) {
+                    // The output is in place; a digest that can't be taken is only noted.
+                    try {
+                        outcome.sha256 = sha256OfFile(single.outputPath);
+                    } catch (const ToolError& e) {
+                        outcome.message = e.what();
+                    }
+                }
             }
+            outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - fileStarted).count();
             const std::lock_guard<std::mutex> lock(printing);
             bar.clear();
             if (summary) {
@@ -212,10 +414,21 @@ BatchResult renderBatch(const BatchRequest& request, std::ostream& out, std::ost
                 result.audioSeconds += summary->audioSeconds;
                 err << warnings << std::flush;
                 out << line << std::flush;
+            } else if (outcome.status == std::string("skipped")) {
+                ++result.skipped;
+                out << line << std::flush;
             } else {
                 ++result.failed;
                 result.interrupted = result.interrupted || interrupted;
                 err << line << std::flush;
+            }
+            try {
+                report.add(single, outcome);
+            } catch (const ToolError& e) {
+                // A report that can't be kept makes the run's record unreliable: stop it.
+                err << "brevander: " << e.what() << "\n" << std::flush;
+                result.reportFailed = true;
+                batchStopRequested = true;
             }
             if (!frames.empty()) {
                 bar.update(static_cast<double>(framesDone) / static_cast<double>(totalFrames));
@@ -231,7 +444,7 @@ BatchResult renderBatch(const BatchRequest& request, std::ostream& out, std::ost
         t.join();
     }
     bar.clear();
-    result.interrupted = result.interrupted || stopping();
+    result.interrupted = result.interrupted || (stopping() && !result.reportFailed);
     result.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     out << batchTotalLine(result) << "\n" << std::flush;
     return result;
@@ -244,7 +457,10 @@ std::string batchTotalLine(const BatchResult& result) {
                   result.files, static_cast<long long>(result.frames), result.audioSeconds, result.wallSeconds, speed,
                   result.failed);
     std::string line = text;
-    const int notStarted = result.files - result.rendered - result.failed;
+    if (result.skipped > 0) {
+        line += ", " + std::to_string(result.skipped) + " skipped";
+    }
+    const int notStarted = result.files - result.rendered - result.skipped - result.failed;
     if (result.interrupted) {
         line += ", interrupted";
         if (notStarted > 0) {

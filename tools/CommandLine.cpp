@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <tuple>
+#include <utility>
 
 #include "Analyze.h"
 #include "AudioFile.h"
@@ -28,7 +30,8 @@ namespace {
 const char* const kUsage = R"(usage:
   brevander render IN OUT [--set NAME=VALUE]... [--param INDEX=X]... [--block N]
                           [--format FORMAT] [--plugin FILE] [--overwrite] [--in-place]
-  brevander render IN... --out-dir DIR [-j N] [the same options]
+  brevander render IN... --out-dir DIR [-j N] [--recursive] [--shard K/N]
+                          [--skip-existing] [--report FILE] [the same options]
   brevander params [--set NAME=VALUE]... [--param INDEX=X]... [--plugin FILE]
   brevander response --out IMAGE [--csv FILE] [--rate HZ] [--set NAME=VALUE]...
                           [--param INDEX=X]... [--plugin FILE] [--overwrite]
@@ -53,7 +56,18 @@ render    processes IN (WAV, AIFF, FLAC, Ogg, W64, RF64 or CAF, any sample
           counts the clipped samples. OUT appears only when it is complete.
           With --out-dir, every IN (a folder stands for the audio files in it)
           is rendered to DIR under its own file name (with --format's
-          extension), N files at once (default: one per core).
+          extension), N files at once (default: one per core). --recursive
+          takes the audio files in a folder's subfolders too and mirrors its
+          tree under DIR. --shard K/N renders only shard K of N (K from 0 to
+          N-1, as $SLURM_ARRAY_TASK_ID/$SLURM_ARRAY_TASK_COUNT give them), chosen
+          by a hash of each file's path within its folder, so that the tasks of
+          an array split the files between them without talking, and files
+          added later never move others. --skip-existing leaves an output that
+          exists alone (outputs appear only when complete) and reports it as
+          skipped, so a run started again renders only what is missing.
+          --report FILE writes one JSON line per input as it finishes: input,
+          output, status (rendered, skipped or failed), message, frames, rate,
+          format, seconds taken, the output's SHA-256, settings and block.
 params    lists the parameters: index, name, value in its unit, display text,
           label and range, after any settings given.
 response  measures the sum path (a common-mode impulse) and the difference path
@@ -166,9 +180,35 @@ struct RenderOptions {
     std::string format;
     std::string outDir;
     std::string jobs;
+    std::string shard;
+    std::string report;
+    bool recursive = false;
+    bool skipExisting = false;
     bool overwrite = false;
     bool inPlace = false;
 };
+
+// "K/N": shard K of N, numbered from 0.
+std::pair<int, int> parseShard(const std::string& text) {
+    const std::size_t slash = text.find('/');
+    const auto refuse = [&]() -> ToolError {
+        return ToolError(
+            "--shard needs K/N, shard K of N with K from 0 to N-1 (as "
+            "$SLURM_ARRAY_TASK_ID/$SLURM_ARRAY_TASK_COUNT for an array started at 0), got '" +
+                text + "'",
+            2);
+    };
+    if (slash == std::string::npos) {
+        throw refuse();
+    }
+    try {
+        const int count = parseInteger("--shard", text.substr(slash + 1), 1, 1000000);
+        const int index = parseInteger("--shard", text.substr(0, slash), 0, count - 1);
+        return {index, count};
+    } catch (const ToolError&) {
+        throw refuse();
+    }
+}
 
 struct ResponseOptions {
     CommonOptions common;
@@ -225,12 +265,25 @@ int render(const CLI::App& command, const RenderOptions& o, std::ostream& out, s
     if (!o.jobs.empty() && o.outDir.empty()) {
         throw ToolError("-j sets how many files render at once, which needs --out-dir DIR", 2);
     }
+    for (const auto& [given, name] :
+         {std::pair{o.recursive, "--recursive"}, std::pair{!o.shard.empty(), "--shard"},
+          std::pair{o.skipExisting, "--skip-existing"}, std::pair{!o.report.empty(), "--report"}}) {
+        if (given && o.outDir.empty()) {
+            throw ToolError(std::string(name) + " is for renders into a folder, which needs --out-dir DIR", 2);
+        }
+    }
     if (!o.outDir.empty()) {
         BatchRequest batch;
         batch.inputPaths = o.files;
         batch.outputDir = o.outDir;
         batch.render = request;
         batch.jobs = o.jobs.empty() ? 0 : parseInteger("-j", o.jobs, 1, 1024);
+        batch.recursive = o.recursive;
+        if (!o.shard.empty()) {
+            std::tie(batch.shardIndex, batch.shardCount) = parseShard(o.shard);
+        }
+        batch.skipExisting = o.skipExisting;
+        batch.reportPath = o.report;
         if (batch.inputPaths.empty()) {
             throw ToolError("render --out-dir needs at least one input file or folder", 2);
         }
@@ -427,6 +480,10 @@ struct CommandLine {
         addValue(*render, "--format", r.format, "FORMAT", "wav, aiff, flac or ogg, with :TYPE (wav:24, flac:16)");
         addValue(*render, "--out-dir", r.outDir, "DIR", "render every IN into DIR under its own name");
         addValue(*render, "-j,--jobs", r.jobs, "N", "with --out-dir, files rendered at once (default: one per core)");
+        render->add_flag("--recursive", r.recursive, "with --out-dir, folders' subfolders too, mirrored under DIR");
+        addValue(*render, "--shard", r.shard, "K/N", "with --out-dir, only shard K of N (K from 0 to N-1)");
+        render->add_flag("--skip-existing", r.skipExisting, "with --out-dir, leave outputs that exist and report them");
+        addValue(*render, "--report", r.report, "FILE", "with --out-dir, one JSON line per input as it finishes");
         render->add_flag("-y,--overwrite", r.overwrite, "replace an output file that exists already");
         render->add_flag("--in-place", r.inPlace, "OUT may be IN itself; implies --overwrite");
         render->footer(

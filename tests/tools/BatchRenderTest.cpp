@@ -4,14 +4,18 @@
 #include "BatchRender.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include "CommandLine.h"
 #include "SeededNoise.h"
+#include "Sha256.h"
 #include "TemporaryFolder.h"
 #include "ToolError.h"
 
@@ -194,4 +198,137 @@ TEST_F(BatchRender, AFolderStandsForTheAudioFilesInIt) {
     EXPECT_EQ(plan.outputPaths,
               (std::vector<std::string>{folder.file("out/a.flac"), folder.file("out/b.flac"), folder.file("out/c.flac"),
                                         folder.file("out/d.flac"), folder.file("out/e.flac")}));
+}
+
+namespace {
+
+// A report line's string field; empty when it is null or missing.
+std::string fieldOf(const std::string& line, const std::string& name) {
+    const std::string key = "\"" + name + "\":\"";
+    const std::size_t at = line.find(key);
+    return at == std::string::npos ? ""
+                                   : line.substr(at + key.size(), line.find('"', at + key.size()) - at - key.size());
+}
+
+std::vector<std::string> linesOf(const std::string& path) {
+    std::ifstream file(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+}  // namespace
+
+// The output folder inside the input tree, a hidden folder there, a subfolder two
+// deep: rendered, resumed after an output went missing, and reported file by file.
+TEST_F(BatchRender, ATreeIsMirroredResumedAndReportedFileByFile) {
+    std::filesystem::create_directories(folder.file("in/sub/deeper"));
+    std::filesystem::create_directories(folder.file("in/.hidden"));
+    std::filesystem::copy_file(inputs[0], folder.file("in/sub/deeper/f.wav"));
+    std::filesystem::copy_file(inputs[0], folder.file("in/.hidden/g.wav"));
+    BatchRequest r = request("in/rendered", 2);
+    r.inputPaths = {folder.file("in")};
+    r.recursive = true;
+    r.reportPath = folder.file("first.jsonl");
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(renderBatch(r, out, err, false).exitStatus(), 0) << err.str();
+    const std::vector<std::string> names = {"a.wav", "b.wav", "c.flac", "d.aiff", "e.wav", "sub/deeper/f.wav"};
+    std::vector<std::string> written;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.file("in/rendered"))) {
+        if (entry.is_regular_file()) {
+            written.push_back(entry.path().lexically_relative(folder.file("in/rendered")).string());
+        }
+    }
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, names);
+    EXPECT_EQ(audioOf(folder.file("in/rendered/sub/deeper/f.wav")), audioOf(folder.file("in/rendered/a.wav")));
+
+    struct stat before {};
+    ASSERT_EQ(stat(folder.file("in/rendered/a.wav").c_str(), &before), 0);
+    std::filesystem::remove(folder.file("in/rendered/c.flac"));
+    r.skipExisting = true;
+    r.reportPath = folder.file("second.jsonl");
+    const BatchResult resumed = renderBatch(r, out, err, false);
+    EXPECT_EQ(resumed.exitStatus(), 0) << err.str();
+    EXPECT_EQ(resumed.rendered, 1);
+    EXPECT_EQ(resumed.skipped, 5);
+    struct stat after {};
+    stat(folder.file("in/rendered/a.wav").c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "a skipped output was written again";
+
+    for (const char* report : {"first.jsonl", "second.jsonl"}) {
+        const std::vector<std::string> lines = linesOf(folder.file(report));
+        ASSERT_EQ(lines.size(), names.size()) << report;
+        for (const std::string& name : names) {
+            const std::string output = folder.file("in/rendered/" + name);
+            const auto line = std::find_if(lines.begin(), lines.end(),
+                                           [&](const std::string& l) { return fieldOf(l, "output") == output; });
+            ASSERT_NE(line, lines.end()) << report << ": " << name;
+            const bool renderedNow = report == std::string("first.jsonl") || name == "c.flac";
+            EXPECT_EQ(fieldOf(*line, "status"), renderedNow ? "rendered" : "skipped") << *line;
+            EXPECT_EQ(fieldOf(*line, "sha256"), sha256OfFile(output)) << *line;
+            EXPECT_NE(line->find("\"settings\":[\"Mic Spacing=30\",\"param 1=0.25\"]"), std::string::npos) << *line;
+        }
+    }
+}
+
+// Planned from files that need not be audio: only their paths matter.
+TEST(BatchShards, EveryFileIsInExactlyOneShardAndAddingFilesMovesNoOther) {
+    TemporaryFolder folder;
+    const auto addFiles = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            const std::filesystem::path name =
+                folder.file("in/" + std::string(1, static_cast<char>('a' + i % 5)) + (i % 3 == 0 ? "/deep/" : "/") +
+                            "take " + std::to_string(i) + ".wav");
+            std::filesystem::create_directories(name.parent_path());
+            std::ofstream{name};
+        }
+    };
+    // Each output's shard, checking that none is in two.
+    const auto shards = [&](const std::string& input, int count) {
+        std::map<std::string, int> shardOfOutput;
+        for (int k = 0; k < count; ++k) {
+            BatchRequest r;
+            r.inputPaths = {input};
+            r.outputDir = folder.file("out");
+            r.recursive = true;
+            r.shardIndex = k;
+            r.shardCount = count;
+            const std::vector<std::string> outputs = planBatch(r).outputPaths;
+            // A rule that put everything in one shard would pass the rest of this test.
+            EXPECT_TRUE(count > 4 || !outputs.empty()) << "shard " << k << " of " << count << " is empty";
+            for (const std::string& output : outputs) {
+                EXPECT_TRUE(shardOfOutput.emplace(output, k).second) << output << " is in two of " << count;
+            }
+        }
+        return shardOfOutput;
+    };
+    // Anagrams: a hash that mixes too little puts them all in one shard of two.
+    std::string letters = "abcd";
+    std::set<int> shardsOfAnagrams;
+    do {
+        shardsOfAnagrams.insert(shardOf("concert/" + letters + ".wav", 2));
+    } while (std::next_permutation(letters.begin(), letters.end()));
+    EXPECT_EQ(shardsOfAnagrams.size(), 2u);
+
+    addFiles(0, 60);
+    std::map<int, std::map<std::string, int>> before;
+    for (int count = 1; count <= 16; ++count) {
+        before[count] = shards(folder.file("in"), count);
+        EXPECT_EQ(before[count].size(), 60u) << count << " shards";
+    }
+    // More files, and the tree seen from another place, as another machine may mount it.
+    addFiles(60, 90);
+    std::filesystem::create_directory(folder.file("elsewhere"));
+    std::filesystem::rename(folder.file("in"), folder.file("elsewhere/in"));
+    for (int count = 1; count <= 16; ++count) {
+        const std::map<std::string, int> after = shards(folder.file("elsewhere/in") + "/", count);
+        EXPECT_EQ(after.size(), 90u) << count << " shards";
+        for (const auto& [output, shard] : before[count]) {
+            EXPECT_EQ(after.at(output), shard) << output << " moved among " << count << " shards";
+        }
+    }
 }

@@ -329,6 +329,13 @@ TEST_F(CommandLine, ParserErrorsAreOneLineOfOurOwn) {
     expectCleanFailure({"--loud"}, 2, "'--loud'");
     expectCleanFailure({"render", in, out, folder.file("third.wav")}, 2, "--out-dir");
     expectCleanFailure({"render", in, out, "-j", "2"}, 2, "--out-dir");
+    expectCleanFailure({"render", in, out, "--recursive"}, 2, "--out-dir");
+    expectCleanFailure({"render", in, out, "--report", folder.file("r.jsonl")}, 2, "--out-dir");
+    const std::string dir = folder.file("out");
+    expectCleanFailure({"render", in, "--out-dir", dir, "--skip-existing", "-y"}, 2, "give one");
+    for (const std::string shard : {"4/4", "-1/4", "1/0", "1/", "/4", "x", "2", "1/2/3"}) {
+        expectCleanFailure({"render", in, "--out-dir", dir, "--shard", shard}, 2, "got '" + shard + "'");
+    }
 }
 
 namespace {
