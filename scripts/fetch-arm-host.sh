@@ -37,7 +37,9 @@ if ! apt-cache show "$host_package:$arch" >/dev/null 2>&1; then
     "${as_root[@]}" dpkg --add-architecture "$arch"
   fi
   echo "fetching the $arch package lists"
-  "${as_root[@]}" apt-get update -qq
+  # A source caught mid-sync (another architecture's index, say) fails the update
+  # as a whole; what this needs is checked next.
+  "${as_root[@]}" apt-get update -qq || echo "warning: apt-get update failed in part; going on with the lists there are" >&2
   if ! apt-cache show "$host_package:$arch" >/dev/null 2>&1; then
     echo "error: no package $host_package:$arch in the configured sources; the $arch LV2 host can't be had" >&2
     exit 1

@@ -35,7 +35,9 @@ fetch_libc() {  # fetch_libc DIR
   [ "$(id -u)" -ne 0 ] || sandbox=(-o APT::Sandbox::User=root)
   if ! apt-cache show "libc6:$arch" >/dev/null 2>&1; then
     dpkg --print-foreign-architectures | grep -qx "$arch" || "${as_root[@]}" dpkg --add-architecture "$arch"
-    "${as_root[@]}" apt-get update -qq
+    # A source caught mid-sync (another architecture's index, say) fails the update
+    # as a whole; what this needs is checked next.
+    "${as_root[@]}" apt-get update -qq || echo "warning: apt-get update failed in part; going on with the lists there are" >&2
   fi
   (cd "$stage" && apt-get download -qq "${sandbox[@]}" "libc6:$arch") ||
     { echo "make-deb.sh: apt-get download libc6:$arch failed" >&2; exit 1; }
