@@ -112,6 +112,7 @@ public:
         send(message, kMonitorMessageBytes);
     }
     void* controlMessages() { return controlBuffer.data(); }
+    const void* notifyBytes() const { return notifyBuffer.data(); }
     void clearMessages() {
         auto* sequence = reinterpret_cast<LV2_Atom_Sequence*>(controlBuffer.data());
         sequence->atom = {sizeof(LV2_Atom_Sequence_Body), urids.sequence};

@@ -2,10 +2,10 @@
 # Checks the LV2 bundle's description with LV2's own tools:
 #   check-bundle-description.sh LV2-DIR SCHEMA-DIR
 # LV2-DIR holds Brevander.lv2; SCHEMA-DIR is where lv2-dev installs LV2's schemas
-# (/usr/lib/lv2). Both .ttl files must parse as Turtle (serdi), validate against
-# the core, units, port-props, atom, resize-port, URID, UI and options schemas and
-# the vocabularies they use
-# (sord_validate, whose exit status can't be relied on, so its report is read),
+# (/usr/lib/lv2). Its .ttl files (the window's too, where it is built) must parse
+# as Turtle (serdi), validate against the core, units, port-props, atom,
+# resize-port, URID, UI, options, parameters and port-groups schemas and the
+# vocabularies they use (sord_validate, whose exit status can't be relied on, so its report is read),
 # and lv2info must list the plug-in with the agreed class, feature and ports.
 set -euo pipefail
 lv2_dir=$1 schemas=$2
@@ -17,7 +17,10 @@ fail() {
   failed=1
 }
 
-for ttl in "$bundle/manifest.ttl" "$bundle/Brevander.ttl"; do
+# The window's description is there where its binary is built.
+ttls=("$bundle/manifest.ttl" "$bundle/Brevander.ttl")
+[ -f "$bundle/BrevanderUi.ttl" ] && ttls+=("$bundle/BrevanderUi.ttl")
+for ttl in "${ttls[@]}"; do
   [ -f "$ttl" ] || { fail "no $ttl"; continue; }
   if ! errors=$(serdi -i turtle -o ntriples "$ttl" 2>&1 >/dev/null) || [ -n "$errors" ]; then
     fail "serdi: $ttl is not valid Turtle: $errors"
@@ -26,10 +29,11 @@ for ttl in "$bundle/manifest.ttl" "$bundle/Brevander.ttl"; do
   fi
 done
 
-report=$(sord_validate -l "$bundle/manifest.ttl" "$bundle/Brevander.ttl" \
+report=$(sord_validate -l "${ttls[@]}" \
   "$schemas/core.lv2/lv2core.ttl" "$schemas/units.lv2/units.ttl" "$schemas/port-props.lv2/port-props.ttl" \
   "$schemas/atom.lv2/atom.ttl" "$schemas/resize-port.lv2/resize-port.ttl" "$schemas/urid.lv2/urid.ttl" \
-  "$schemas/ui.lv2/ui.ttl" "$schemas/options.lv2/options.ttl" \
+  "$schemas/ui.lv2/ui.ttl" "$schemas/options.lv2/options.ttl" "$schemas/parameters.lv2/parameters.ttl" \
+  "$schemas/port-groups.lv2/port-groups.ttl" \
   "$schemas"/schemas.lv2/*.ttl 2>&1 || true)
 echo "sord_validate: $(grep -E '^Found ' <<<"$report" || echo 'no summary')"
 if grep -qiE '^error' <<<"$report" || ! grep -qE '^Found 0 errors' <<<"$report"; then
