@@ -53,5 +53,11 @@ for p in "${missing[@]}"; do
 done
 # Another install may hold apt's lock for a while: wait for it rather than fail.
 wait_for_lock=(-o DPkg::Lock::Timeout=900)
-"${as_root[@]}" apt-get "${wait_for_lock[@]}" update -qq
+# A mirror caught mid-sync fails an update now and then: try again, then go on with
+# the lists there are, which the install itself will judge.
+for attempt in 1 2 3; do
+  "${as_root[@]}" apt-get "${wait_for_lock[@]}" update -qq && break
+  [ "$attempt" -lt 3 ] || { echo "apt-get update failed; installing from the package lists there are" >&2; break; }
+  sleep 20
+done
 DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get "${wait_for_lock[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

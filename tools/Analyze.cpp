@@ -71,12 +71,15 @@ FileAnalysis analyzeFile(const std::string& inputPath, const AnalyzeRequest& req
         }
     }
     plugin.setMainsOn(false);
+    analysis.nanSamples = chunks.nanSamples();
+    analysis.infiniteSamples = chunks.infiniteSamples();
     analysis.readError = reader.readError();
     if (analysis.frames == 0 && !analysis.readError.empty()) {
         throw ToolError("cannot read " + inputPath + ": " + analysis.readError);
     }
     analysis.before = before.bands();
     analysis.after = after.bands();
+    carryQuietBands(analysis.before, analysis.after);
     return analysis;
 }
 
@@ -102,21 +105,24 @@ std::string analysisTable(const FileAnalysis& analysis) {
 
 std::string analysisCsv(const std::vector<FileAnalysis>& analyses) {
     std::string csv =
-        "file,band_hz,difference_to_sum_before_db,difference_to_sum_after_db,difference_to_sum_change_db,"
-        "correlation_before,correlation_after,correlation_change\n";
+        "file,band_hz,level_before_dbfs,level_after_dbfs,difference_to_sum_before_db,difference_to_sum_after_db,"
+        "difference_to_sum_change_db,correlation_before,correlation_after,correlation_change\n";
     for (const FileAnalysis& analysis : analyses) {
         for (std::size_t b = 0; b < analysis.before.size() && b < analysis.after.size(); ++b) {
             const OctaveBand& x = analysis.before[b];
             const OctaveBand& y = analysis.after[b];
-            const bool noDsChange = x.difToSumSilent() || y.difToSumSilent();
-            const bool noCorrelationChange = x.correlationSilent() || y.correlationSilent();
+            const bool noDs = x.difToSumSilent() || x.quiet;
+            const bool noDsAfter = y.difToSumSilent() || y.quiet;
+            const bool noCorrelation = x.correlationSilent() || x.quiet;
+            const bool noCorrelationAfter = y.correlationSilent() || y.quiet;
             csv += csvField(analysis.inputPath) + "," + number("%g", false, x.centreHz) + "," +
-                   number("%.3f", x.difToSumSilent(), x.difToSumDb()) + "," +
-                   number("%.3f", y.difToSumSilent(), y.difToSumDb()) + "," +
-                   number("%.3f", noDsChange, y.difToSumDb() - x.difToSumDb()) + "," +
-                   number("%.4f", x.correlationSilent(), x.correlation()) + "," +
-                   number("%.4f", y.correlationSilent(), y.correlation()) + "," +
-                   number("%.4f", noCorrelationChange, y.correlation() - x.correlation()) + "\n";
+                   number("%.3f", x.levelSilent(), x.levelDbfs()) + "," +
+                   number("%.3f", y.levelSilent(), y.levelDbfs()) + "," + number("%.3f", noDs, x.difToSumDb()) + "," +
+                   number("%.3f", noDsAfter, y.difToSumDb()) + "," +
+                   number("%.3f", noDs || noDsAfter, y.difToSumDb() - x.difToSumDb()) + "," +
+                   number("%.4f", noCorrelation, x.correlation()) + "," +
+                   number("%.4f", noCorrelationAfter, y.correlation()) + "," +
+                   number("%.4f", noCorrelation || noCorrelationAfter, y.correlation() - x.correlation()) + "\n";
         }
     }
     return csv;
@@ -128,6 +134,8 @@ int analyzeFiles(const AnalyzeRequest& request, std::ostream& out, std::ostream&
     }
     // Refused before the analysis, which takes a while.
     checkPlotOutputs(request.imagePath, request.csvPath, request.overwrite);
+    // A plug-in that won't load fails every file alike: said once, before any is read.
+    StereoEffect{request.pluginPath.empty() ? toolPluginPath() : request.pluginPath};
     std::vector<FileAnalysis> analyses;
     bool failed = false;
     for (const std::string& path : request.inputPaths) {
@@ -147,6 +155,11 @@ int analyzeFiles(const AnalyzeRequest& request, std::ostream& out, std::ostream&
             if (!analysis.readError.empty()) {
                 err << "brevander: warning: " << path << " is cut short (" << analysis.readError
                     << "); measured as far as it goes\n";
+            }
+            const std::string nonFinite = nonFiniteSamplesNote(path, analysis.nanSamples, analysis.infiniteSamples);
+            if (!nonFinite.empty()) {
+                err << "brevander: warning: " << nonFinite
+                    << ", passed to the plug-in as they are and measured as silence\n";
             }
             out << (analyses.empty() ? "" : "\n") << analysisTable(analysis) << std::flush;
             analyses.push_back(std::move(analysis));

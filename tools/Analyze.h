@@ -30,6 +30,8 @@ struct FileAnalysis {
     std::vector<OctaveBand> before;  // the input, a mono one as a centred stereo source
     std::vector<OctaveBand> after;   // the effect's output
     std::string readError;           // why the input ended early, when its decoder said
+    std::int64_t nanSamples = 0;     // in the input, measured as silence before the effect
+    std::int64_t infiniteSamples = 0;
 };
 
 // One file read in blocks through a freshly loaded effect, in bounded memory;
@@ -42,8 +44,8 @@ FileAnalysis analyzeFile(const std::string& inputPath, const AnalyzeRequest& req
 // a mono or an empty file, the heading and a row per band.
 std::string analysisTable(const FileAnalysis& analysis);
 
-// The CSV of every file's bands, one row each; a figure with nothing to measure is
-// an empty field.
+// The CSV of every file's bands, one row each; a figure with nothing to measure, or
+// of a quiet band, is an empty field.
 std::string analysisCsv(const std::vector<FileAnalysis>& analyses);
 
 // Every input in turn: prints its table on `out`, reports a file that fails on `err`

@@ -19,6 +19,7 @@
 #include "ProgressBar.h"
 #include "StopSignals.h"
 #include "ToolError.h"
+#include "ToolFiles.h"
 
 namespace {
 
@@ -135,6 +136,8 @@ BatchPlan planBatch(const BatchRequest& request) {
 
 BatchResult renderBatch(const BatchRequest& request, std::ostream& out, std::ostream& err, bool showProgress) {
     const BatchPlan plan = planBatch(request);
+    // A plug-in that won't load fails every file alike: said once, before any is read.
+    StereoEffect{request.render.pluginPath.empty() ? toolPluginPath() : request.render.pluginPath};
     std::error_code ec;
     std::filesystem::create_directories(request.outputDir, ec);
     if (ec || !std::filesystem::is_directory(request.outputDir, ec)) {

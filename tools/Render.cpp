@@ -119,6 +119,12 @@ std::size_t EffectChunks::read() {
         left_[i] = interleaved_[i * channels_];
         right_[i] = interleaved_[i * channels_ + channels_ - 1];
     }
+    for (std::size_t j = 0; j < frames_ * channels_; ++j) {
+        const float sample = interleaved_[j];
+        if (!std::isfinite(sample)) {
+            ++(std::isnan(sample) ? nanSamples_ : infiniteSamples_);
+        }
+    }
     return frames_;
 }
 
@@ -183,10 +189,6 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
             const float sample = interleavedIn[j];
             if (std::isfinite(sample)) {
                 peakIn = std::max(peakIn, std::fabs(sample));
-            } else if (std::isnan(sample)) {
-                ++summary.nanInputSamples;
-            } else {
-                ++summary.infiniteInputSamples;
             }
         }
         summary.peakIn = peakIn;
@@ -216,6 +218,8 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
             progress(std::min(1.0, static_cast<double>(summary.frames) / static_cast<double>(in.frames)));
         }
     }
+    summary.nanInputSamples = chunks.nanSamples();
+    summary.infiniteInputSamples = chunks.infiniteSamples();
     summary.readError = reader.readError();
     summary.promisedFrames = std::max(in.promisedFrames, summary.frames);
     if (summary.frames == 0 && !summary.readError.empty()) {
@@ -230,10 +234,10 @@ RenderSummary renderFile(const RenderRequest& request, const RenderProgress& pro
 
 std::vector<std::string> warningLines(const RenderRequest& request, const RenderSummary& summary) {
     std::vector<std::string> lines;
-    if (summary.nanInputSamples > 0 || summary.infiniteInputSamples > 0) {
-        lines.push_back(request.inputPath + " holds " + std::to_string(summary.nanInputSamples) + " NaN and " +
-                        std::to_string(summary.infiniteInputSamples) +
-                        " infinite samples, passed to the plug-in as they are");
+    const std::string nonFinite =
+        nonFiniteSamplesNote(request.inputPath, summary.nanInputSamples, summary.infiniteInputSamples);
+    if (!nonFinite.empty()) {
+        lines.push_back(nonFinite + ", passed to the plug-in as they are");
     }
     if (summary.promisedFrames > summary.frames) {
         lines.push_back(request.inputPath + " is cut short: its header promised " +
@@ -242,6 +246,14 @@ std::vector<std::string> warningLines(const RenderRequest& request, const Render
                         "; the output has those it held");
     }
     return lines;
+}
+
+std::string nonFiniteSamplesNote(const std::string& inputPath, std::int64_t nanSamples, std::int64_t infiniteSamples) {
+    if (nanSamples == 0 && infiniteSamples == 0) {
+        return "";
+    }
+    return inputPath + " holds " + std::to_string(nanSamples) + " NaN and " + std::to_string(infiniteSamples) +
+           " infinite samples";
 }
 
 std::string summaryLine(const RenderRequest& request, const RenderSummary& summary) {

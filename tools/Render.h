@@ -83,6 +83,10 @@ public:
     // Runs the chunk just read through the effect.
     void process();
 
+    // The NaN and the infinite samples read so far, in every channel.
+    std::int64_t nanSamples() const { return nanSamples_; }
+    std::int64_t infiniteSamples() const { return infiniteSamples_; }
+
     // The chunk as read, interleaved in the file's channels, and the effect's
     // inputs and outputs, valid for the frames read.
     const std::vector<float>& interleaved() const { return interleaved_; }
@@ -98,6 +102,8 @@ private:
     std::size_t chunk_;
     std::size_t channels_;
     std::size_t frames_ = 0;
+    std::int64_t nanSamples_ = 0;
+    std::int64_t infiniteSamples_ = 0;
     std::vector<float> interleaved_;
     std::vector<float> left_, right_, outLeft_, outRight_;
 };
@@ -117,6 +123,10 @@ void clearRenderStop();
 // Lines about the input that the user should hear of although the render
 // succeeded (non-finite samples, a cut-off file); none for a clean input.
 std::vector<std::string> warningLines(const RenderRequest& request, const RenderSummary& summary);
+
+// "in.wav holds 3 NaN and 2 infinite samples" for an input that holds any; empty
+// for one that holds none.
+std::string nonFiniteSamplesNote(const std::string& inputPath, std::int64_t nanSamples, std::int64_t infiniteSamples);
 
 // "in.wav -> out.wav: 264600 frames, 6.00 s at 44100 Hz, 380x real time, ..."
 std::string summaryLine(const RenderRequest& request, const RenderSummary& summary);

@@ -152,7 +152,9 @@ void ShufflerView::resetBands() {
 }
 
 std::string ShufflerView::bandTableText() const {
-    const std::vector<OctaveBand> before = before_->bands(), after = after_->bands();
+    const std::vector<OctaveBand> before = before_->bands();
+    std::vector<OctaveBand> after = after_->bands();
+    carryQuietBands(before, after);
     std::string table = bandTableHeading();
     for (std::size_t b = 0; b < before.size() && b < after.size(); ++b) {
         table += bandTableRow(before[b], after[b]);
@@ -164,6 +166,7 @@ bool ShufflerView::tick(std::uint64_t nowMs) {
     if (bandsStale_ && nowMs - lastTableMs_ >= kTableRefreshMs) {
         bandsBefore_ = before_->bands();
         bandsAfter_ = after_->bands();
+        carryQuietBands(bandsBefore_, bandsAfter_);
         bandsStale_ = false;
         lastTableMs_ = nowMs;
         changed_ = true;
@@ -418,36 +421,47 @@ void ShufflerView::drawTable(cairo_t* cr, const ViewLayout& l) const {
     const double s = l.scale;
     const Rect& t = l.table;
     fillRect(cr, t, kPanel);
-    // Columns: band | D/S before, after, change | correlation before, after, change.
-    const double bandW = 58 * s, changeW = 62 * s;
-    const double pairW = (t.w - bandW - 2 * changeW) / 2;
-    const double barW = pairW / 2;
+    // Columns: band | level before, after | D/S before, after, change | correlation
+    // before, after, change. Before stands left of after in each group, and says so.
+    const double bandW = 64 * s, levelW = 80 * s, changeW = 58 * s, numberW = 60 * s;
+    const double pairW = (t.w - bandW - 2 * levelW - 2 * changeW) / 2;
+    const double cellW = pairW / 2;
+    const double barLength = std::max(14 * s, cellW - numberW - 6 * s);
     const double headingH = 36 * s;
     const std::size_t rows = std::max<std::size_t>(1, bandsBefore_.size());
     const double rowH = std::min(26 * s, (t.h - headingH - 4 * s) / static_cast<double>(rows));
     const double fontSize = std::min(11.5 * s, rowH * 0.62);
-    const double dsX = t.x + bandW, corrX = dsX + pairW + changeW;
+    const double levelX = t.x + bandW, dsX = levelX + 2 * levelW, corrX = dsX + pairW + changeW;
     setColour(cr, kInk);
+    text(cr, levelX, t.y + 15 * s, "Level", 12 * s, true);
     text(cr, dsX, t.y + 15 * s, "Difference to sum (D/S)", 12 * s, true);
     text(cr, corrX, t.y + 15 * s, "L/R correlation", 12 * s, true);
     text(cr, t.x + 6 * s, t.y + 31 * s, "Band", 10.5 * s, true);
+    setColour(cr, kBefore);
+    text(cr, levelX + levelW - 6 * s, t.y + 31 * s, "Before", 10.5 * s, true, 1.0);
+    setColour(cr, kAfter);
+    text(cr, levelX + 2 * levelW - 6 * s, t.y + 31 * s, "After", 10.5 * s, true, 1.0);
     for (const double x : {dsX, corrX}) {
         setColour(cr, kBefore);
         text(cr, x + 4 * s, t.y + 31 * s, "Before", 10.5 * s, true);
         setColour(cr, kAfter);
-        text(cr, x + barW + 4 * s, t.y + 31 * s, "After", 10.5 * s, true);
+        text(cr, x + cellW + 4 * s, t.y + 31 * s, "After", 10.5 * s, true);
         setColour(cr, kInk);
         text(cr, x + pairW + changeW - 6 * s, t.y + 31 * s, "Change", 10.5 * s, true, 1.0);
     }
-    // Bars: D/S from -30 dB to +6 dB, correlation from -1 to +1 about a centre line.
+    // Bars: D/S from -30 dB to +12 dB with a mark at 0 dB, correlation from -1 to +1
+    // about a centre line.
     auto dsBar = [&](double x, double y, double db, const Colour& c) {
-        const double f = clamp01((db + 30.0) / 36.0);
-        fillRect(cr, Rect{x + 2 * s, y + rowH * 0.2, (barW - 6 * s) * f, rowH * 0.6}, c);
+        const double f = clamp01((db + 30.0) / 42.0);
+        fillRect(cr, Rect{x + 4 * s, y + rowH * 0.22, barLength * f, rowH * 0.56}, c);
+        setColour(cr, kMuted);
+        cairo_rectangle(cr, x + 4 * s + barLength * 30.0 / 42.0 - 0.5 * s, y + rowH * 0.1, 1 * s, rowH * 0.8);
+        cairo_fill(cr);
     };
     auto corrBar = [&](double x, double y, double r, const Colour& c) {
-        const double mid = x + 2 * s + (barW - 6 * s) / 2;
-        const double end = mid + (barW - 6 * s) / 2 * std::clamp(r, -1.0, 1.0);
-        fillRect(cr, Rect{std::min(mid, end), y + rowH * 0.2, std::fabs(end - mid), rowH * 0.6}, c);
+        const double mid = x + 4 * s + barLength / 2;
+        const double end = mid + barLength / 2 * std::clamp(r, -1.0, 1.0);
+        fillRect(cr, Rect{std::min(mid, end), y + rowH * 0.22, std::fabs(end - mid), rowH * 0.56}, c);
         setColour(cr, kMuted);
         cairo_rectangle(cr, mid - 0.5 * s, y + rowH * 0.1, 1 * s, rowH * 0.8);
         cairo_fill(cr);
@@ -463,26 +477,32 @@ void ShufflerView::drawTable(cairo_t* cr, const ViewLayout& l) const {
         const double baseline = y + rowH * 0.5 + fontSize * 0.36;
         setColour(cr, kInk);
         text(cr, t.x + 6 * s, baseline, row.band, fontSize, true);
+        text(cr, levelX + levelW - 6 * s, baseline, row.levelBefore, fontSize, false, 1.0);
+        text(cr, levelX + 2 * levelW - 6 * s, baseline, row.levelAfter, fontSize, false, 1.0);
+        // A quiet or silent band shows its word, as the tool prints it, and no bar.
         const struct {
             double x;
-            bool silent;
+            bool shown;
             double value;
-            const std::string& shown;
+            const std::string& shownText;
             const Colour& colour;
             bool correlation;
         } cells[] = {
-            {dsX, before.difToSumSilent(), before.difToSumDb(), row.difToSumBefore, kBefore, false},
-            {dsX + barW, after.difToSumSilent(), after.difToSumDb(), row.difToSumAfter, kAfter, false},
-            {corrX, before.correlationSilent(), before.correlation(), row.correlationBefore, kBefore, true},
-            {corrX + barW, after.correlationSilent(), after.correlation(), row.correlationAfter, kAfter, true},
+            {dsX, !before.difToSumSilent() && !before.quiet, before.difToSumDb(), row.difToSumBefore, kBefore, false},
+            {dsX + cellW, !after.difToSumSilent() && !after.quiet, after.difToSumDb(), row.difToSumAfter, kAfter,
+             false},
+            {corrX, !before.correlationSilent() && !before.quiet, before.correlation(), row.correlationBefore, kBefore,
+             true},
+            {corrX + cellW, !after.correlationSilent() && !after.quiet, after.correlation(), row.correlationAfter,
+             kAfter, true},
         };
         for (const auto& cell : cells) {
-            if (!cell.silent) {
+            if (cell.shown) {
                 cell.correlation ? corrBar(cell.x, y, cell.value, cell.colour)
                                  : dsBar(cell.x, y, cell.value, cell.colour);
             }
             setColour(cr, kInk);
-            text(cr, cell.x + barW - 6 * s, baseline, cell.shown, fontSize, false, 1.0);
+            text(cr, cell.x + cellW - 6 * s, baseline, cell.shownText, fontSize, false, 1.0);
         }
         text(cr, dsX + pairW + changeW - 6 * s, baseline, row.difToSumChange, fontSize, true, 1.0);
         text(cr, corrX + pairW + changeW - 6 * s, baseline, row.correlationChange, fontSize, true, 1.0);

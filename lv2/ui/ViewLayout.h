@@ -13,10 +13,10 @@ struct Rect {
 };
 
 // The window's smallest and usual sizes in logical pixels, times the scale on screen.
-inline constexpr int kMinimumWidth = 780;
-inline constexpr int kMinimumHeight = 520;
-inline constexpr int kDefaultWidth = 960;
-inline constexpr int kDefaultHeight = 620;
+inline constexpr int kMinimumWidth = 980;
+inline constexpr int kMinimumHeight = 540;
+inline constexpr int kDefaultWidth = 1120;
+inline constexpr int kDefaultHeight = 640;
 
 // The response plot's ranges: 10 Hz to 20 kHz on a log axis, magnitude on the left
 // axis, the difference's phase lead on the right.

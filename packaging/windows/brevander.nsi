@@ -21,6 +21,7 @@ BrandingText "Brevander ${VERSION}"
 !define PUBLISHER "Brevander maintainers"
 
 Var Dir32  ; the 32-bit plug-in's folder; $INSTDIR is the 64-bit one's
+Var FinishText
 
 !insertmacro MUI_PAGE_COMPONENTS
 !define MUI_PAGE_CUSTOMFUNCTION_PRE SkipPage64
@@ -32,6 +33,11 @@ Var Dir32  ; the 32-bit plug-in's folder; $INSTDIR is the 64-bit one's
 !define MUI_DIRECTORYPAGE_TEXT_TOP "Setup will put the 32-bit plug-in, for 32-bit hosts, into this folder. It is the folder 32-bit hosts are told of, where there is one."
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+; The last page says where each file went, and that hosts find it only after a rescan.
+!define MUI_PAGE_CUSTOMFUNCTION_PRE ComposeFinishText
+!define MUI_FINISHPAGE_TITLE "Brevander ${VERSION} is installed"
+!define MUI_FINISHPAGE_TEXT "$FinishText"
+!insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
@@ -95,13 +101,19 @@ Section "-Prepare"
   Call RemoveRecorded
 SectionEnd
 
-Section "64-bit plug-in (for 64-bit hosts)" Sec64
+; Short names: the components list is narrow, and the description box says the rest.
+Section "64-bit plug-in" Sec64
   !insertmacro InstallPlugin $INSTDIR "${DLL64}" "Plugin64Folder"
 SectionEnd
 
-Section "32-bit plug-in (for 32-bit hosts)" Sec32
+Section "32-bit plug-in" Sec32
   !insertmacro InstallPlugin $Dir32 "${DLL32}" "Plugin32Folder"
 SectionEnd
+
+!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
+  !insertmacro MUI_DESCRIPTION_TEXT ${Sec64} "Brevander.dll for 64-bit hosts, into the VST 2 folder they scan (chosen on the next page)."
+  !insertmacro MUI_DESCRIPTION_TEXT ${Sec32} "Brevander.dll for 32-bit hosts, into the VST 2 folder they scan (chosen on a page of its own)."
+!insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Section "-Uninstaller"
   StrCpy $0 "$PROGRAMFILES64\Brevander"
@@ -156,6 +168,17 @@ Function .onInit
     SetErrorLevel 2
     Abort
   ${EndIf}
+FunctionEnd
+
+Function ComposeFinishText
+  StrCpy $FinishText "Brevander ${VERSION} put:"
+  ${If} ${SectionIsSelected} ${Sec64}
+    StrCpy $FinishText "$FinishText$\r$\n$\r$\nthe 64-bit plug-in as $INSTDIR\Brevander.dll"
+  ${EndIf}
+  ${If} ${SectionIsSelected} ${Sec32}
+    StrCpy $FinishText "$FinishText$\r$\n$\r$\nthe 32-bit plug-in as $Dir32\Brevander.dll"
+  ${EndIf}
+  StrCpy $FinishText "$FinishText$\r$\n$\r$\nLet your host rescan its plug-ins (or restart it) to find Brevander. Remove it from Apps and features."
 FunctionEnd
 
 Function SkipPage64

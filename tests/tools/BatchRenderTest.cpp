@@ -144,6 +144,15 @@ TEST_F(BatchRender, TheCommandLineExitsWithOneWhenAFileFailed) {
     EXPECT_EQ(linesIn(err.str()), 1u) << err.str();
     EXPECT_EQ(linesIn(out.str()), 6u) << out.str();
     EXPECT_TRUE(std::filesystem::is_regular_file(folder.file("out/e.wav")));
+
+    // A plug-in that can't be loaded is said once, and nothing is made.
+    err.str("");
+    EXPECT_EQ(runBrevander({"render", folder.file("in"), "--out-dir", folder.file("none"), "--plugin",
+                            folder.file("missing.so")},
+                           out, err),
+              1);
+    EXPECT_EQ(linesIn(err.str()), 1u) << err.str();
+    EXPECT_FALSE(std::filesystem::exists(folder.file("none")));
 }
 
 TEST_F(BatchRender, InputsThatWouldShareAnOutputAreRefusedBeforeAnythingIsWritten) {

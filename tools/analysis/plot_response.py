@@ -39,6 +39,8 @@ PHASE_DIFFERENCE_COLOUR = "tab:green"
 BAND_COLUMNS = [
     "file",
     "band_hz",
+    "level_before_dbfs",
+    "level_after_dbfs",
     "difference_to_sum_before_db",
     "difference_to_sum_after_db",
     "difference_to_sum_change_db",
@@ -64,7 +66,8 @@ def first_line(path):
 
 def read_bands(path):
     """Each file's bands in the order given, as (file, [(band_hz, ds_before, ds_after,
-    corr_before, corr_after)]), with None for a figure left empty (silent)."""
+    corr_before, corr_after, level_before, level_after)]), with None for a figure
+    left empty (silent, or quiet where the level is given)."""
     with open(path, newline="") as f:
         rows = list(csv.reader(f))[1:]
     files = []
@@ -81,7 +84,21 @@ def read_bands(path):
             raise InputError(f"{path}:{line_number}: values must be finite, and the band given")
         if not files or files[-1][0] != row[0]:
             files.append((row[0], []))
-        files[-1][1].append((values[0], values[1], values[2], values[4], values[5]))
+        column = {name: values[i - 1] for i, name in enumerate(BAND_COLUMNS) if i > 0}
+        files[-1][1].append(
+            tuple(
+                column[name]
+                for name in (
+                    "band_hz",
+                    "difference_to_sum_before_db",
+                    "difference_to_sum_after_db",
+                    "correlation_before",
+                    "correlation_after",
+                    "level_before_dbfs",
+                    "level_after_dbfs",
+                )
+            )
+        )
     if not files:
         raise InputError(f"{path} holds no bands")
     return files
@@ -107,15 +124,16 @@ def draw_bands(files, title):
         positions = range(len(bands))
         ds, correlation = axes[row]
         for panel, first, bottom, top in ((ds, 1, db_bottom, db_top), (correlation, 3, -1.05, 1.05)):
-            for offset, column, colour, label in (
-                (-width / 2, first, BEFORE_COLOUR, "before"),
-                (width / 2, first + 1, AFTER_COLOUR, "after"),
+            for offset, column, level, colour, label in (
+                (-width / 2, first, 5, BEFORE_COLOUR, "before"),
+                (width / 2, first + 1, 6, AFTER_COLOUR, "after"),
             ):
                 heights = [band[column] if band[column] is not None else 0.0 for band in bands]
                 panel.bar([p + offset for p in positions], heights, width, color=colour, label=label)
                 for p, band in zip(positions, bands):
                     if band[column] is None:
-                        panel.text(p + offset, 0.0, "silent", rotation=90, ha="center", va="bottom", fontsize=7)
+                        why = "silent" if band[level] is None else "quiet"
+                        panel.text(p + offset, 0.0, why, rotation=90, ha="center", va="bottom", fontsize=7)
             panel.axhline(0.0, color="black", linewidth=0.8)
             panel.set_ylim(bottom, top)
             panel.set_xticks(list(positions))

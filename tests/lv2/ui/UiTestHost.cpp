@@ -251,6 +251,20 @@ void UiTestHost::click(double x, double y) {
     release();
 }
 
+void UiTestHost::resizeWindow(int w, int h) {
+    XResizeWindow(display_, window_, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    settle();
+}
+
+std::pair<int, int> UiTestHost::minimumSize() const {
+    XSizeHints hints{};
+    long supplied = 0;
+    if (XGetWMNormalHints(display_, window_, &hints, &supplied) == 0 || (hints.flags & PMinSize) == 0) {
+        return {0, 0};
+    }
+    return {hints.min_width, hints.min_height};
+}
+
 int UiTestHost::width() const {
     XWindowAttributes a;
     XGetWindowAttributes(display_, window_, &a);

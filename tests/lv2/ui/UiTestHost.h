@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Lv2Monitor.h"
@@ -69,6 +70,9 @@ public:
     void wheel(double x, double y, bool up, bool withShift = false);
     void click(double x, double y);
 
+    // Resizes the window as a host does, and reads back the smallest size it allows.
+    void resizeWindow(int w, int h);
+    std::pair<int, int> minimumSize() const;
     int width() const;
     int height() const;
     // The window's pixels, 0xRRGGBB, row by row.

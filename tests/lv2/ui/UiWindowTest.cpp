@@ -175,7 +175,15 @@ TEST_F(UiWindow, SizesItselfByTheScaleAndAsksForTheAudio) {
         LV2_Atom atom;
         std::memcpy(&atom, asked.bytes.data(), sizeof atom);
         EXPECT_EQ(monitorRequest(atom, asked.bytes.data() + sizeof atom, host.urids), 1);
-        host.savePng(std::string(BREVANDER_UI_SCREENS) + "/scale-" + std::to_string(static_cast<int>(scale)) + ".png");
+        const std::string name =
+            std::string(BREVANDER_UI_SCREENS) + "/scale-" + std::to_string(static_cast<int>(scale));
+        host.savePng(name + ".png");
+        const auto minimum = host.minimumSize();
+        EXPECT_EQ(minimum,
+                  std::make_pair(static_cast<int>(kMinimumWidth * scale), static_cast<int>(kMinimumHeight * scale)));
+        host.resizeWindow(minimum.first, minimum.second);
+        EXPECT_EQ(host.width(), minimum.first);
+        host.savePng(name + "-minimum.png");
     }
 }
 

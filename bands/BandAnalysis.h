@@ -14,13 +14,23 @@
 #include "Fft.h"
 
 struct OctaveBand {
-    double centreHz;            // nominal centre: 31.5, 63, 125, ... 16000
-    double sumEnergy;           // energy (sum of squared samples) of the sum within the band
-    double difEnergy;           // energy (sum of squared samples) of the difference within the band
-    double leftEnergy = 0.0;    // of the left channel within the band
-    double rightEnergy = 0.0;   // of the right channel within the band
-    double crossEnergy = 0.0;   // Re sum L R* within the band, which is (sumEnergy - difEnergy) / 2
+    double centreHz;           // nominal centre: 31.5, 63, 125, ... 16000
+    double sumEnergy;          // energy (sum of squared samples) of the sum within the band
+    double difEnergy;          // energy (sum of squared samples) of the difference within the band
+    double leftEnergy = 0.0;   // of the left channel within the band
+    double rightEnergy = 0.0;  // of the right channel within the band
+    double crossEnergy = 0.0;  // Re sum L R* within the band, which is (sumEnergy - difEnergy) / 2
+    double frames = 0.0;       // the stream's length, which turns an energy into a mean square
+    // So far below the stream's loudest band that only rounding noise can live there
+    // (kQuietBelowLoudestDb): its ratio and correlation would describe that noise.
+    bool quiet = false;
     double difToSumDb() const;  // 10 log10(difEnergy / sumEnergy); -200 when either is zero
+
+    // 10 log10((leftEnergy + rightEnergy) / frames): the channels' mean power, in dB
+    // of a full-scale sine's, so such a sine in both channels reads 0 dBFS; -200 when
+    // the band is silent in both, which levelSilent() tells.
+    double levelDbfs() const;
+    bool levelSilent() const { return !(leftEnergy + rightEnergy > 0.0 && frames > 0.0); }
 
     // A ratio of zero or infinity has no level to print: the band's difference (or
     // its sum) is silent.
@@ -30,6 +40,13 @@ struct OctaveBand {
     double correlation() const;
     bool correlationSilent() const { return !(leftEnergy > 0.0 && rightEnergy > 0.0); }
 };
+
+// A band more than this far below the loudest band of its stream reads "quiet". The
+// effect's single-precision filters leave rounding noise some 100 dB below the
+// loudest band (103 dB at 8 kHz for band-limited noise at any level), and the Welch
+// window leaks some 115 dB: a band within 10 dB of that noise has no figure worth
+// showing.
+inline constexpr double kQuietBelowLoudestDb = 90.0;
 
 // Bands from 31.5 Hz up to the highest octave, at most 16 kHz, whose upper edge is below
 // the Nyquist frequency: the rate alone decides the list. None for a rate that is not
@@ -88,6 +105,11 @@ private:
     mutable std::vector<std::complex<double>> difFrame_;
 };
 
+// A linear effect puts nothing into a band its input leaves silent or quiet but its
+// own rounding noise: marks such bands of `after` quiet too. For the bands of one
+// stream before and after the effect, band by band.
+void carryQuietBands(const std::vector<OctaveBand>& before, std::vector<OctaveBand>& after);
+
 #if defined(__cpp_exceptions)
 // The bands of two whole channels at once. Throws std::invalid_argument when the
 // channels differ in length or the rate is not positive.
@@ -96,11 +118,13 @@ std::vector<OctaveBand> octaveBandEnergies(const std::vector<float>& left, const
 #endif
 
 // The band table as `brevander analyze` and the demo print it, and the page shows it:
-// per band, the difference-to-sum ratio and the correlation before and after the
-// effect and their change. A figure with nothing to measure reads "silent"; a change
-// next to one reads "-".
+// per band, the level, the difference-to-sum ratio and the correlation before and
+// after the effect, and the changes of the last two. A figure with nothing to measure
+// reads "silent", one of a quiet band "quiet"; a change next to either reads "-".
 struct BandRowText {
     std::string band;  // "31.5 Hz", "1 kHz"
+    std::string levelBefore;
+    std::string levelAfter;  // "-23.4 dBFS", "silent"
     std::string difToSumBefore;
     std::string difToSumAfter;
     std::string difToSumChange;  // "-12.3 dB", "silent", "-"

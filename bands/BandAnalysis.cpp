@@ -50,6 +50,13 @@ double OctaveBand::difToSumDb() const {
     return 10.0 * std::log10(difEnergy / sumEnergy);
 }
 
+double OctaveBand::levelDbfs() const {
+    if (levelSilent()) {
+        return -200.0;
+    }
+    return 10.0 * std::log10((leftEnergy + rightEnergy) / frames);
+}
+
 double OctaveBand::correlation() const {
     if (correlationSilent()) {
         return 0.0;
@@ -219,8 +226,25 @@ std::vector<OctaveBand> StereoBandAnalyser::bands() const {
         if (band.leftEnergy == 0.0 || band.rightEnergy == 0.0) {
             band.crossEnergy = 0.0;
         }
+        band.frames = static_cast<double>(frames_);
+    }
+    double loudest = 0.0;
+    for (const OctaveBand& band : result) {
+        loudest = std::max(loudest, band.leftEnergy + band.rightEnergy);
+    }
+    const double quietBelow = loudest * std::pow(10.0, -kQuietBelowLoudestDb / 10.0);
+    for (OctaveBand& band : result) {
+        band.quiet = !band.levelSilent() && band.leftEnergy + band.rightEnergy < quietBelow;
     }
     return result;
+}
+
+void carryQuietBands(const std::vector<OctaveBand>& before, std::vector<OctaveBand>& after) {
+    for (std::size_t b = 0; b < before.size() && b < after.size(); ++b) {
+        if (before[b].quiet || before[b].levelSilent()) {
+            after[b].quiet = !after[b].levelSilent();
+        }
+    }
 }
 
 #if defined(__cpp_exceptions)
@@ -257,41 +281,48 @@ std::string bandName(double centreHz) {
 }  // namespace
 
 BandRowText bandRowText(const OctaveBand& before, const OctaveBand& after) {
+    // A figure's text, or why it has none.
+    const auto figure = [](const OctaveBand& band, bool silent, const std::string& text) {
+        return silent ? std::string("silent") : band.quiet ? std::string("quiet") : text;
+    };
+    const auto levelText = [](const OctaveBand& band) {
+        return band.levelSilent() ? std::string("silent") : formatted("%.1f dBFS", band.levelDbfs());
+    };
     BandRowText row;
     row.band = bandName(before.centreHz);
-    row.difToSumBefore = before.difToSumSilent() ? "silent" : decibels(before.difToSumDb());
-    row.difToSumAfter = after.difToSumSilent() ? "silent" : decibels(after.difToSumDb());
-    row.difToSumChange =
-        before.difToSumSilent() || after.difToSumSilent() ? "-" : decibels(after.difToSumDb() - before.difToSumDb());
-    row.correlationBefore = before.correlationSilent() ? "silent" : correlationText(before.correlation());
-    row.correlationAfter = after.correlationSilent() ? "silent" : correlationText(after.correlation());
-    row.correlationChange = before.correlationSilent() || after.correlationSilent()
-                                ? "-"
-                                : correlationText(after.correlation() - before.correlation());
+    row.levelBefore = levelText(before);
+    row.levelAfter = levelText(after);
+    const bool dsShown = !(before.difToSumSilent() || after.difToSumSilent() || before.quiet || after.quiet);
+    row.difToSumBefore = figure(before, before.difToSumSilent(), decibels(before.difToSumDb()));
+    row.difToSumAfter = figure(after, after.difToSumSilent(), decibels(after.difToSumDb()));
+    row.difToSumChange = dsShown ? decibels(after.difToSumDb() - before.difToSumDb()) : "-";
+    const bool correlationShown =
+        !(before.correlationSilent() || after.correlationSilent() || before.quiet || after.quiet);
+    row.correlationBefore = figure(before, before.correlationSilent(), correlationText(before.correlation()));
+    row.correlationAfter = figure(after, after.correlationSilent(), correlationText(after.correlation()));
+    row.correlationChange = correlationShown ? correlationText(after.correlation() - before.correlation()) : "-";
     return row;
 }
 
 namespace {
 
-constexpr const char* kRowFormat = "  %-8s %10s %10s %10s   %6s %6s %6s\n";
+constexpr const char* kRowFormat = "  %-8s %11s %11s   %10s %10s %10s   %6s %6s %6s\n";
 
-std::string row(const char* band, const char* a, const char* b, const char* c, const char* d, const char* e,
-                const char* f) {
-    char line[160];
-    std::snprintf(line, sizeof line, kRowFormat, band, a, b, c, d, e, f);
+std::string row(const BandRowText& t) {
+    char line[200];
+    std::snprintf(line, sizeof line, kRowFormat, t.band.c_str(), t.levelBefore.c_str(), t.levelAfter.c_str(),
+                  t.difToSumBefore.c_str(), t.difToSumAfter.c_str(), t.difToSumChange.c_str(),
+                  t.correlationBefore.c_str(), t.correlationAfter.c_str(), t.correlationChange.c_str());
     return line;
 }
 
 }  // namespace
 
 std::string bandTableHeading() {
-    char over[160];
-    std::snprintf(over, sizeof over, "  %-8s %-32s   %s\n", "", "   difference to sum (D/S)", "   correlation");
-    return over + row("band", "before", "after", "change", "before", "after", "change");
+    char over[200];
+    std::snprintf(over, sizeof over, "  %-8s %-23s   %-32s   %s\n", "", "      level", "   difference to sum (D/S)",
+                  "   correlation");
+    return over + row({"band", "before", "after", "before", "after", "change", "before", "after", "change"});
 }
 
-std::string bandTableRow(const OctaveBand& before, const OctaveBand& after) {
-    const BandRowText t = bandRowText(before, after);
-    return row(t.band.c_str(), t.difToSumBefore.c_str(), t.difToSumAfter.c_str(), t.difToSumChange.c_str(),
-               t.correlationBefore.c_str(), t.correlationAfter.c_str(), t.correlationChange.c_str());
-}
+std::string bandTableRow(const OctaveBand& before, const OctaveBand& after) { return row(bandRowText(before, after)); }
