@@ -2,7 +2,6 @@
 
 #include <X11/Xresource.h>
 #include <X11/Xutil.h>
-#include <cairo/cairo-xlib.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -38,6 +37,9 @@ XWindow::~XWindow() {
         return;
     }
     dropPicture();
+    if (gc_ != nullptr) {
+        XFreeGC(display_, gc_);
+    }
     if (window_ != 0) {
         XDestroyWindow(display_, window_);
     }
@@ -121,13 +123,14 @@ void XWindow::handleEvents(const std::function<void(const PointerEvent&)>& point
 }
 
 void XWindow::dropPicture() {
+    if (image_ != nullptr) {
+        image_->data = nullptr;  // cairo's memory, freed with its surface
+        XDestroyImage(image_);
+        image_ = nullptr;
+    }
     if (surface_ != nullptr) {
         cairo_surface_destroy(surface_);
         surface_ = nullptr;
-    }
-    if (picture_ != 0) {
-        XFreePixmap(display_, picture_);
-        picture_ = 0;
     }
 }
 
@@ -135,23 +138,32 @@ void XWindow::draw(const std::function<void(cairo_t*, int, int)>& paint) {
     if (width_ <= 0 || height_ <= 0) {
         return;
     }
-    const int screen = DefaultScreen(display_);
-    if (picture_ == 0 || pictureWidth_ != width_ || pictureHeight_ != height_) {
+    // The picture is in the client's memory, as cairo's image surface, and goes to the
+    // window as an image whose pixels are the surface's own 32-bit words. That needs
+    // a true-colour visual of 24 bits; every X server of the last decades offers one.
+    if (surface_ == nullptr || pictureWidth_ != width_ || pictureHeight_ != height_) {
         dropPicture();
-        picture_ = XCreatePixmap(display_, window_, static_cast<unsigned>(width_), static_cast<unsigned>(height_),
-                                 static_cast<unsigned>(DefaultDepth(display_, screen)));
-        surface_ = cairo_xlib_surface_create(display_, picture_, DefaultVisual(display_, screen), width_, height_);
+        surface_ = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width_, height_);
+        const int screen = DefaultScreen(display_);
+        image_ = XCreateImage(
+            display_, DefaultVisual(display_, screen), static_cast<unsigned>(DefaultDepth(display_, screen)), ZPixmap,
+            0, reinterpret_cast<char*>(cairo_image_surface_get_data(surface_)), static_cast<unsigned>(width_),
+            static_cast<unsigned>(height_), 32, cairo_image_surface_get_stride(surface_));
         pictureWidth_ = width_;
         pictureHeight_ = height_;
+    }
+    if (image_ == nullptr) {
+        return;
     }
     cairo_t* cr = cairo_create(surface_);
     paint(cr, width_, height_);
     cairo_destroy(cr);
     cairo_surface_flush(surface_);
-    GC gc = XCreateGC(display_, window_, 0, nullptr);
-    XCopyArea(display_, picture_, window_, gc, 0, 0, static_cast<unsigned>(width_), static_cast<unsigned>(height_), 0,
-              0);
-    XFreeGC(display_, gc);
+    if (gc_ == nullptr) {
+        gc_ = XCreateGC(display_, window_, 0, nullptr);
+    }
+    XPutImage(display_, window_, gc_, image_, 0, 0, 0, 0, static_cast<unsigned>(width_),
+              static_cast<unsigned>(height_));
     XFlush(display_);
     dirty_ = false;
 }

@@ -1,7 +1,8 @@
 // The little of Xlib one plug-in window needs: a child of the host's window on a
 // display connection of its own (so that several instances never share state), a
-// minimum size, an off-screen picture that cairo draws into and that is copied to
-// the window whole, and the pending events handed out one at a time, never waiting.
+// minimum size, an off-screen picture in the client's memory that cairo draws into
+// and that is copied to the window whole, and the pending events handed out one at
+// a time, never waiting.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -48,8 +49,9 @@ private:
 
     Display* display_ = nullptr;
     unsigned long window_ = 0;
-    unsigned long picture_ = 0;  // a Pixmap the window's size
-    cairo_surface_t* surface_ = nullptr;
+    cairo_surface_t* surface_ = nullptr;  // the picture, the window's size
+    XImage* image_ = nullptr;             // the same pixels as X sees them
+    GC gc_ = nullptr;
     int width_, height_;
     int pictureWidth_ = 0, pictureHeight_ = 0;
     bool dirty_ = true;
