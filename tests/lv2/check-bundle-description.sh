@@ -53,6 +53,14 @@ optional=$(awk '/^\tOptional Features:/ { on = 1; sub(/^\tOptional Features: */,
 [ "$optional" = "http://lv2plug.in/ns/ext/urid#map http://lv2plug.in/ns/lv2core#hardRTCapable" ] ||
   fail "lv2info: optional features are '$optional'"
 grep -q $'^\tRequired Features:' <<<"$info" && fail "lv2info: the plug-in requires features"
+# Where the window is built, hosts must find it from the plug-in: lilv lists a UI
+# only when the plug-in's own data names it.
+if [ -f "$bundle/BrevanderUi.ttl" ]; then
+  ui=$(sed -n '/^\tUIs:/,/^\tData URIs:/p' <<<"$info")
+  grep -q $'^\t\turn:brevander:shuffler#ui$' <<<"$ui" || fail "lv2info lists no window: $ui"
+  grep -q 'Class:  http://lv2plug.in/ns/extensions/ui#X11UI' <<<"$ui" || fail "lv2info: the window is no X11UI: $ui"
+  grep -q "Binary: file://$(realpath "$bundle")/brevander_lv2_ui.so" <<<"$ui" || fail "lv2info: the window's binary: $ui"
+fi
 
 # One line per port: index|types|symbol|name|minimum|maximum|default|properties,
 # with the types and properties sorted, since lv2info lists them in any order.
