@@ -27,6 +27,10 @@ XWindow::XWindow(unsigned long parent, int width, int height, int minWidth, int 
     hints.input = False;
     XSetWMHints(display_, window_, &hints);
     XStoreName(display_, window_, "Brevander");
+    // The class names the window apart from the host's own, which may bear the same title.
+    char name[] = "brevander_lv2_ui", windowClass[] = "Brevander";
+    XClassHint classHint = {name, windowClass};
+    XSetClassHint(display_, window_, &classHint);
     setMinimumSize(minWidth, minHeight);
     XMapRaised(display_, window_);
     XFlush(display_);
