@@ -197,6 +197,7 @@ TEST_F(UiWindow, ShowsTheBandTableOfTheAudioThePluginSentAsTheToolPrintsIt) {
     // Two windows on two instances at once: one at the defaults, one at another setting.
     UiTestHost first(*library, 1.0), second(*library, 1.0);
     ASSERT_TRUE(first.open() && second.open());
+    const std::string nothingYet = second.bandTable();
     struct Run {
         UiTestHost& ui;
         float spacing, width;
@@ -247,5 +248,10 @@ TEST_F(UiWindow, ShowsTheBandTableOfTheAudioThePluginSentAsTheToolPrintsIt) {
     // The second window lies over the first, and X keeps no hidden pixels.
     second.settle();
     second.savePng(folder + "/with-audio.png");
+    // Reset starts the integration over.
+    const Rect reset = layoutFor(second.width(), second.height(), 1.0).reset;
+    second.click(reset.x + reset.w / 2, reset.y + reset.h / 2);
+    EXPECT_EQ(second.bandTable(), nothingYet);
+    EXPECT_NE(first.bandTable(), nothingYet) << "the other window's table stays";
     std::filesystem::remove(wav);
 }
