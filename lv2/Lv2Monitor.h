@@ -76,8 +76,8 @@ static_assert(kNotifyMinimumBytes >=
               sizeof(LV2_Atom_Sequence) + kMonitoredRunFrames / kPieceFrames * blockEventBytes(kPieceFrames));
 
 // The UI's request, as an atom of its own (what write_function with
-// atom:eventTransfer carries): an Object with one Bool property. Writes
-// monitorMessageBytes bytes.
+// atom:eventTransfer carries): an Object with one Bool property, written as
+// kMonitorMessageBytes bytes.
 inline constexpr std::uint32_t kMonitorMessageBytes =
     static_cast<std::uint32_t>(sizeof(LV2_Atom) + sizeof(LV2_Atom_Object_Body)) + kPropertyHeader + 8;
 inline void writeMonitorMessage(void* to, const MonitorUrids& u, bool on) {
