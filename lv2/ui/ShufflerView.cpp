@@ -11,7 +11,7 @@
 namespace {
 
 constexpr unsigned long kDoubleClickMs = 400;
-constexpr std::uint64_t kTableRefreshMs = 250;
+constexpr std::uint64_t kTableRefreshMs = 500;
 constexpr double kPi = 3.141592653589793;
 
 const ParameterInfo& infoOf(ParameterIndex index) { return kParameterTable[static_cast<std::size_t>(index)]; }
