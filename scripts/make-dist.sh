@@ -41,10 +41,9 @@ package linux-armhf build/linux-armhf/Brevander.so gnutar build/linux-armhf/lv2/
 # The web page: the static site, ready for any static host, with its README.txt.
 web="Brevander-$version-web"
 mkdir -p "dist/web" "dist/staging/$web"
+# The web build keeps the folder to the site's file list (web/site-prune.cmake).
 cp -R build/web/site/. "dist/web/"
 cp -R build/web/site/. "dist/staging/$web/"
-# make web's demo scene is not part of the site that ships.
-rm -f "dist/web/demo-scene.wav" "dist/staging/$web/demo-scene.wav"
 sed 's/$/\r/' packaging/web.txt >"dist/staging/$web/README.txt"
 (cd dist/staging && cmake -E tar cf "../$web.zip" --format=zip "$web")
 rm -rf dist/staging

@@ -195,8 +195,11 @@ void brevander_bands_add(BrevanderBands* analyser, std::int32_t frames) {
 
 void brevander_bands_reset(BrevanderBands* analyser) { analyser->analyser.reset(); }
 
-std::int32_t brevander_bands_measure(BrevanderBands* analyser) {
+std::int32_t brevander_bands_measure(BrevanderBands* analyser, const BrevanderBands* before) {
     analyser->measured = analyser->analyser.bands();
+    if (before != nullptr) {
+        carryQuietBands(before->measured, analyser->measured);
+    }
     return static_cast<std::int32_t>(analyser->measured.size());
 }
 
@@ -205,14 +208,19 @@ double brevander_bands_centre_hz(const BrevanderBands* analyser, std::int32_t ba
     return b != nullptr ? b->centreHz : kNoFigure;
 }
 
+double brevander_bands_level_dbfs(const BrevanderBands* analyser, std::int32_t band) {
+    const OctaveBand* b = analyser->band(band);
+    return b != nullptr && !b->levelSilent() ? b->levelDbfs() : kNoFigure;
+}
+
 double brevander_bands_dif_to_sum_db(const BrevanderBands* analyser, std::int32_t band) {
     const OctaveBand* b = analyser->band(band);
-    return b != nullptr && !b->difToSumSilent() ? b->difToSumDb() : kNoFigure;
+    return b != nullptr && !b->difToSumSilent() && !b->quiet ? b->difToSumDb() : kNoFigure;
 }
 
 double brevander_bands_correlation(const BrevanderBands* analyser, std::int32_t band) {
     const OctaveBand* b = analyser->band(band);
-    return b != nullptr && !b->correlationSilent() ? b->correlation() : kNoFigure;
+    return b != nullptr && !b->correlationSilent() && !b->quiet ? b->correlation() : kNoFigure;
 }
 
 const char* brevander_bands_text(const BrevanderBands* before, BrevanderBands* after, std::int32_t band,
@@ -222,8 +230,10 @@ const char* brevander_bands_text(const BrevanderBands* before, BrevanderBands* a
     if (x == nullptr || y == nullptr) {
         return nullptr;
     }
-    // Fields 0 to 6 in the order the table prints them.
+    // Fields 0 to 8 in the order the table prints them.
     static constexpr std::string BandRowText::*kFields[] = {&BandRowText::band,
+                                                            &BandRowText::levelBefore,
+                                                            &BandRowText::levelAfter,
                                                             &BandRowText::difToSumBefore,
                                                             &BandRowText::difToSumAfter,
                                                             &BandRowText::difToSumChange,

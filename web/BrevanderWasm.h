@@ -91,18 +91,23 @@ void brevander_bands_add(BrevanderBands* analyser, std::int32_t frames);
 // Forgets the stream, keeping the rate.
 void brevander_bands_reset(BrevanderBands* analyser);
 // Measures the bands of the stream so far, kept until the next call; returns how
-// many there are (the rate decides).
-std::int32_t brevander_bands_measure(BrevanderBands* analyser);
-// Of band `band` as last measured: its centre in Hz, its difference-to-sum ratio in
-// dB and its correlation; NaN for a figure the band is too silent to have, and for
-// a band outside the measure.
+// many there are (the rate decides). With `before`, the same stream's measure before
+// the effect, a band quiet or silent there is quiet here too, as the tool has it
+// (carryQuietBands); null for a stream of its own.
+std::int32_t brevander_bands_measure(BrevanderBands* analyser, const BrevanderBands* before);
+// Of band `band` as last measured: its centre in Hz, its level in dBFS, its
+// difference-to-sum ratio in dB and its correlation; NaN for a figure the band is
+// too silent to have, for a ratio or correlation of a quiet band (the rounding
+// noise's, not the recording's), and for a band outside the measure.
 double brevander_bands_centre_hz(const BrevanderBands* analyser, std::int32_t band);
+double brevander_bands_level_dbfs(const BrevanderBands* analyser, std::int32_t band);
 double brevander_bands_dif_to_sum_db(const BrevanderBands* analyser, std::int32_t band);
 double brevander_bands_correlation(const BrevanderBands* analyser, std::int32_t band);
 // The texts of band `band` between two analysers' last measures, as the tool prints
-// them: field 0 the band, 1 to 3 the ratio before, after and its change, 4 to 6 the
-// correlation's, 7 the tool's whole line of the table, 8 the table's heading. Held
-// by `after` until the next call; null for a band or field outside them.
+// them: field 0 the band, 1 and 2 the level before and after, 3 to 5 the ratio
+// before, after and its change, 6 to 8 the correlation's, 9 the tool's whole line
+// of the table, 10 the table's heading. Held by `after` until the next call; null
+// for a band or field outside them.
 const char* brevander_bands_text(const BrevanderBands* before, BrevanderBands* after, std::int32_t band,
                                  std::int32_t field);
 }

@@ -132,29 +132,36 @@ export class BandAnalyser {
     }
   }
 
-  // Measures the stream so far; answers the number of bands.
-  measure() {
-    return this.wasm.brevander_bands_measure(this.handle);
+  // Measures the stream so far; answers the number of bands. With `before`, the
+  // analyser of the same stream before the effect, as measured: its quiet and
+  // silent bands are quiet here too.
+  measure(before = null) {
+    return this.wasm.brevander_bands_measure(this.handle, before ? before.handle : 0);
   }
 
   // The table between two analysers' last measures, as the tool prints it:
-  // {heading, rows: [{texts: [band, D/S before, after, change, correlation before,
-  // after, change], line (the tool's line), centreHz, difToSumDb: [before, after],
-  // correlation: [before, after]}]}, a figure null where the band is silent.
+  // {heading, rows: [{texts: [band, level before, after, D/S before, after, change,
+  // correlation before, after, change], line (the tool's line), centreHz,
+  // levelDbfs, difToSumDb and correlation: [before, after]}]}, a figure null where
+  // the band is silent, and a ratio or correlation null where it is quiet.
   static table(before, after, count) {
     const wasm = after.wasm;
     const text = (band, field) => cString(wasm, wasm.brevander_bands_text(before.handle, after.handle, band, field));
-    const figure = (value) => (Number.isNaN(value) ? null : value);
+    const figures = (band, of) => [before, after].map((a) => {
+      const value = of(a.handle, band);
+      return Number.isNaN(value) ? null : value;
+    });
     const rows = [];
     for (let band = 0; band < count; ++band) {
       rows.push({
-        texts: [0, 1, 2, 3, 4, 5, 6].map((field) => text(band, field)),
-        line: text(band, 7),
+        texts: [0, 1, 2, 3, 4, 5, 6, 7, 8].map((field) => text(band, field)),
+        line: text(band, 9),
         centreHz: wasm.brevander_bands_centre_hz(after.handle, band),
-        difToSumDb: [before, after].map((a) => figure(wasm.brevander_bands_dif_to_sum_db(a.handle, band))),
-        correlation: [before, after].map((a) => figure(wasm.brevander_bands_correlation(a.handle, band))),
+        levelDbfs: figures(band, wasm.brevander_bands_level_dbfs),
+        difToSumDb: figures(band, wasm.brevander_bands_dif_to_sum_db),
+        correlation: figures(band, wasm.brevander_bands_correlation),
       });
     }
-    return { heading: count > 0 ? text(0, 8) : '', rows };
+    return { heading: count > 0 ? text(0, 10) : '', rows };
   }
 }

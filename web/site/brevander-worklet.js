@@ -9,9 +9,10 @@
 //   segments   optional, for rendering many settings in one pass: [{startFrame,
 //              normalised: [seven values or null]}], each starting a fresh instance
 //              at its frame (a multiple of 128) with those normalised values
-// Messages: {type: 'set', index, value} (null: the default), {type: 'listen',
+// Messages in: {type: 'set', index, value} (null: the default), {type: 'listen',
 // mode} (what to hear, one of LISTENING_MODES), {type: 'clear'} (after a jump in
-// the material).
+// the material). Out: {type: 'refused', index, value} for a value the module
+// refuses; {type: 'listening', mode} once a listen message is taken.
 import { instantiateModule, Shuffler } from './brevander-core.js';
 
 // A: the effect's output; B: the input; the effect's sum or difference (half of
@@ -59,10 +60,15 @@ class BrevanderProcessor extends AudioWorkletProcessor {
   receive(message) {
     if (message.type === 'set') {
       this.set(message.index, message.value);
-    } else if (message.type === 'listen' && LISTENING_MODES.includes(message.mode) && message.mode !== this.mode) {
-      // A switch back within one quantum fades from what was playing last.
-      if (this.fadingFrom === null) this.fadingFrom = this.mode;
-      this.mode = message.mode;
+    } else if (message.type === 'listen' && LISTENING_MODES.includes(message.mode)) {
+      if (message.mode !== this.mode) {
+        // A switch back within one quantum fades from what was playing last.
+        if (this.fadingFrom === null) this.fadingFrom = this.mode;
+        this.mode = message.mode;
+      }
+      // Said back, so that an offline render suspended for the switch resumes only
+      // once the next quantum will play the new mode.
+      this.port.postMessage({ type: 'listening', mode: message.mode });
     } else if (message.type === 'clear') {
       this.effect.clear();
     }

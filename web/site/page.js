@@ -275,7 +275,8 @@ function showBands(table) {
       cell.textContent = text;
       tr.append(cell);
     });
-    // Bars of D/S before and after, -40 to +10 dB across the cell.
+    // Bars of D/S before and after, -40 to +10 dB across the cell; none for a band
+    // too silent or too quiet to have a ratio.
     const bars = document.createElement('td');
     bars.className = 'band-bars';
     row.difToSumDb.forEach((db, i) => {
@@ -290,7 +291,8 @@ function showBands(table) {
   $('bands').hidden = false;
   const { name } = state.recording;
   $('bands-note').textContent = `${name}, the whole recording, before and after the effect with this setting: ` +
-    'the table brevander analyze prints with the settings of the command line above.';
+    'the table brevander analyze prints with the settings of the command line above. A band more than 90 dB ' +
+    'below the loudest reads "quiet": only rounding noise could be measured there.';
 }
 
 // --- Listening ----------------------------------------------------------------
@@ -310,7 +312,9 @@ async function makePlayer(recording) {
   const context = new AudioContext({ sampleRate: recording.rateHz });
   const node = await effectNode(context);
   node.connect(context.destination);
-  node.port.onmessage = (event) => showMessage(`The effect refused ${PARAMETERS[event.data.index].name} = ${event.data.value}.`);
+  node.port.onmessage = ({ data }) => {
+    if (data.type === 'refused') showMessage(`The effect refused ${PARAMETERS[data.index].name} = ${data.value}.`);
+  };
   node.port.postMessage({ type: 'listen', mode: listeningMode() });
   return { context, node, source: null, startedAt: 0, offset: 0, playing: false };
 }

@@ -92,7 +92,7 @@ async function analyse({ generation, setting }) {
       wasm.brevander_process(effect.handle, n);
       after.add(effect.left.subarray(0, n), effect.right.subarray(0, n));
     }
-    after.measure();
+    after.measure(before);
     postMessage({ type: 'table', generation, table: BandAnalyser.table(before, after, count) });
   } finally {
     effect.destroy();

@@ -1,6 +1,8 @@
 """The page in headless Chromium (Debian's, through chromium-driver and Selenium),
 served from 127.0.0.1, in one browser session:
-  - the page's worklet reproduces the golden render's cases at 44.1, 48 and 96 kHz;
+  - the page's worklet reproduces the golden render's cases at 44.1, 48 and 96 kHz,
+    and plays A, B, the sum and the difference alone as they are, crossfading
+    the right way after each switch;
   - end to end, offline: the page loaded once, the server stopped, the page
     reloaded from its service worker's cache, a mono WAV opened through the file
     input, two controls changed from the keyboard, the render (the page's worker)
@@ -18,7 +20,7 @@ served from 127.0.0.1, in one browser session:
   - at a phone's and a tablet's width nothing needs sideways scrolling and every
     control is a target of at least 44 by 44 px.
 
-  /usr/bin/python3 browser_test.py SITE CASES_JSON GOLDEN TOOL
+  /usr/bin/python3 browser_test.py SITE CASES_JSON GOLDEN TOOL [PageTest.test_N_...]
 """
 import functools
 import http.server
@@ -59,9 +61,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         pass
 
 
-def write_wav(path, rate_hz, channels, bits, frames, sample_type="int"):
+def write_wav(path, rate_hz, channels, bits, frames, sample_type="int", tone_hz=55, noise=0.6):
     """A PCM WAV ("int", 8-bit unsigned, or "float") of seeded noise and a tone
-    that reach full scale, both ways."""
+    (`tone_hz` times the channel's number) that reach full scale, both ways."""
     rng = random.Random(19)
     lowest, highest = -(2 ** (bits - 1)), 2 ** (bits - 1) - 1
     if sample_type == "float":
@@ -72,7 +74,7 @@ def write_wav(path, rate_hz, channels, bits, frames, sample_type="int"):
     data = bytearray()
     for i in range(frames):
         for c in range(channels):
-            x = 0.75 * math.sin(2 * math.pi * 55 * (c + 1) * i / rate_hz) + 0.6 * (rng.random() - 0.5)
+            x = 0.75 * math.sin(2 * math.pi * tone_hz * (c + 1) * i / rate_hz) + noise * (rng.random() - 0.5)
             x = max(-1.0, min(1.0, x))
             data += encode(x if sample_type == "float" else max(lowest, min(highest, round(x * -lowest))))
     block = channels * bits // 8
@@ -164,13 +166,14 @@ class PageTest(unittest.TestCase):
             lambda d: name in self.element("message").text
             or (expect_in_info is not None and expect_in_info in self.element("file-info").text))
 
-    def test_1_worklet_reproduces_golden_cases(self):
-        with open(os.path.join(HERE, "golden-in-worklet.js")) as f:
-            script = f.read()
-        differing = self.driver.execute_async_script(
-            script + "goldenInWorklet('/test/golden-cases.json', '/test/render.f32', [44100, 48000, 96000])"
-                     ".then(arguments[0], (e) => arguments[0](['failed: ' + e]))")
-        self.assertEqual(differing, [])
+    def test_1_worklet_reproduces_golden_cases_and_plays_each_mode(self):
+        for script, call in [("golden-in-worklet.js",
+                              "goldenInWorklet('/test/golden-cases.json', '/test/render.f32', [44100, 48000, 96000])"),
+                             ("listening-modes.js", "listeningModes()")]:
+            with open(os.path.join(HERE, script)) as f:
+                faults = self.driver.execute_async_script(
+                    f.read() + call + ".then(arguments[0], (e) => arguments[0](['failed: ' + e]))")
+            self.assertEqual(faults, [], script)
 
     def test_2_offline_render_equals_tool_and_plot_follows(self):
         source = os.path.join(self.work, "take one.wav")
@@ -204,14 +207,7 @@ class PageTest(unittest.TestCase):
         # new setting, and then that band table, which must be the tool's.
         time.sleep(0.3)
         self.assertEqual(self.render_equals_tool(source), (2, 48000))
-        table = WebDriverWait(self.driver, 60, poll_frequency=0.05).until(
-            lambda d: d.execute_script("return window.brevanderPage.bandTable()"))
-        shown = table["heading"] + "".join(row["line"] for row in table["rows"])
-        command = shlex.split(self.element("command-line").get_attribute("value"))
-        settings = [word for at, word in enumerate(command) if "--set" in command[at - 1:at + 1]]
-        analysed = subprocess.run([TOOL, "analyze", source] + settings, check=True, capture_output=True, text=True)
-        self.assertEqual(len(table["rows"]), 10)
-        self.assertEqual(analysed.stdout[-len(shown):], shown)
+        self.assertEqual(self.band_table_is_tools(source), 10)
 
         # A new version of the site replaces the kept one on the next visit.
         with open(os.path.join(self.site, "service-worker.js"), "a") as f:
@@ -250,6 +246,31 @@ class PageTest(unittest.TestCase):
         self.assertEqual(len(page_data), len(tool_data), name)
         self.assertTrue(page_data == tool_data, f"the page's samples of {name} differ from the tool's")
         return page_channels, page_rate
+
+    def band_table_is_tools(self, source):
+        """Once the page's band table for the open recording, `source`, is there: each
+        row's cells are the tool's analyze of the file with the command line's
+        settings, and the bar of each D/S column has its class and is as wide as the
+        column's figure puts it, -40 to +10 dB across, none for a silent or quiet one. Gives
+        the number of rows."""
+        WebDriverWait(self.driver, 60, poll_frequency=0.05).until(
+            lambda d: d.execute_script("return window.brevanderPage.bandTable()"))
+        rows = self.driver.execute_script("""return [...document.querySelectorAll('#bands tbody tr')].map((tr) => [
+            [...tr.cells].filter((c) => !c.classList.contains('band-bars')).map((c) => c.textContent),
+            [...tr.querySelectorAll('.band-bars span')].map((s) => [s.className, s.style.width])]);""")
+        command = shlex.split(self.element("command-line").get_attribute("value"))
+        settings = [word for at, word in enumerate(command) if "--set" in command[at - 1:at + 1]]
+        printed = subprocess.run([TOOL, "analyze", source] + settings, check=True, capture_output=True,
+                                 text=True).stdout.splitlines()
+        printed = printed[next(i for i, line in enumerate(printed) if line.split()[:1] == ["band"]) + 1:]
+        self.assertEqual([" ".join(cells).split() for cells, _ in rows], [line.split() for line in printed], source)
+        for cells, bars in rows:
+            widths = [0 if text in ("silent", "quiet") else max(0, min(100, 2 * (float(text.split()[0]) + 40)))
+                      for text in cells[3:5]]
+            self.assertEqual([c for c, _ in bars], ["before", "after"], cells)
+            for (_, width), expected in zip(bars, widths):
+                self.assertAlmostEqual(float(width.rstrip("%px")), expected, delta=0.11, msg=cells)
+        return len(rows)
 
     def test_3_bad_files_get_a_message_and_the_page_keeps_working(self):
         good = os.path.join(self.work, "good.wav")
@@ -292,6 +313,8 @@ class PageTest(unittest.TestCase):
                     lambda d: d.execute_script("return window.brevanderPage.bandTable()"))
                 self.assertEqual(self.element("render").rect["y"], top, name)
                 self.render_equals_tool(path)
+                # Left and right differ: the "before" side must measure both.
+                self.band_table_is_tools(path)
 
     def test_5_address_sets_every_control_and_reset_restores_them(self):
         # Width's value lies outside its range, which only the module judges.
@@ -312,22 +335,40 @@ class PageTest(unittest.TestCase):
         self.assertNotIn("#", self.driver.current_url)
 
     def test_6_fits_phone_and_tablet(self):
-        # With a recording open and its band table shown.
-        WebDriverWait(self.driver, 60, poll_frequency=0.05).until(
-            lambda d: d.execute_script("return window.brevanderPage.bandTable()"))
+        # With a recording open and its band table shown: tones, whose other bands
+        # read quiet, as the tool shows them, after the effect too, where at 96 kHz
+        # its rounding noise comes within 80 dB of them in the lowest bands.
+        path = os.path.join(self.work, "tones.wav")
+        write_wav(path, 96000, 2, 32, 96000, "float", tone_hz=1000, noise=0)
+        self.open_file(path, expect_in_info="tones.wav:")
+        self.band_table_is_tools(path)
         self.addCleanup(self.driver.execute_cdp_cmd, "Emulation.clearDeviceMetricsOverride", {})
         for width in (390, 768):
             self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
                                         {"width": width, "height": 900, "deviceScaleFactor": 1, "mobile": True})
-            fit = self.driver.execute_script("""
+            # What is drawn: measured after two frames at the new width (the layout's,
+            # which wider content leaves as it is). The plots take it in a frame's
+            # resize steps; measured in between, after the viewport changed but before
+            # that frame, the plot still had its desktop width.
+            fit = self.driver.execute_async_script("""
+                const [width, done] = arguments;
+                const settled = (frames) => requestAnimationFrame(() => {
+                  if (document.documentElement.clientWidth !== width) settled(2);
+                  else if (frames > 1) settled(frames - 1);
+                  else setTimeout(() => done(measure()));
+                });
+                settled(2);
+                function measure() {
                 const root = document.documentElement;
                 const small = [...document.querySelectorAll('button, input, a[href]')]
                   .filter((e) => e.offsetParent !== null)
                   .map((e) => [e.id || e.name, (e.closest('label') || e).getBoundingClientRect()])
                   .filter(([, r]) => r.width < 44 || r.height < 44).map(([id]) => id);
-                return [root.scrollWidth - root.clientWidth, small];""")
+                return [root.scrollWidth - root.clientWidth, small];
+                }""", width)
             self.assertEqual(fit, [0, []], f"at {width} px: sideways overflow, targets under 44 px")
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    # Any further arguments name the tests to run, as unittest takes them.
+    unittest.main(argv=sys.argv[:1] + sys.argv[5:], verbosity=2)

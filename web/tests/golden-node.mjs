@@ -3,10 +3,11 @@
 // byte, block sizes and settings as the native builds render it, the texts it
 // gives the page are the plug-in file's answers to effGetParamDisplay over each
 // parameter's range, and the exact responses it reports for the plot are those of
-// its own signal path, measured with impulses.
+// its own signal path, measured with impulses, and the band table's rows come
+// in the tool's order with no number for a silent figure.
 //   node golden-node.mjs MODULE CASES_JSON GOLDEN DISPLAYS_JSON
 import { readFileSync } from 'node:fs';
-import { instantiateModule, Shuffler } from '../site/brevander-core.js';
+import { BandAnalyser, instantiateModule, Shuffler } from '../site/brevander-core.js';
 
 const [modulePath, casesPath, goldenPath, displaysPath] = process.argv.slice(2);
 const bytes = readFileSync(modulePath);
@@ -117,5 +118,56 @@ for (const switches of [[1, 1], [0, 0]]) {
       }
     });
   }
+}
+
+// The band table's rows: their texts in the order of the tool's line (and of the
+// page's columns), and each figure the number its text shows, or null, never a
+// number, where the text says silent or quiet. Seeded noise, the right channel a
+// mix of the left and another noise of known correlation; silence; a tone, whose
+// distant bands hold only its leakage, and the tone with a hiss 70 dB down, whose
+// high bands are quiet after the tone alone, as the tool marks them.
+const noise = (seed) => {
+  let s = seed;
+  return () => (s = (Math.imul(s, 1664525) + 1013904223) >>> 0) / 2 ** 32 - 0.5;
+};
+const tone = (i) => 0.5 * Math.sin((2 * Math.PI * 1000 * i) / 48000);
+const streams = {
+  correlated: (l, n) => [l, 0.6 * l + 0.8 * n],  // r = 0.6, D/S -6 dB
+  anticorrelated: (l, n) => [l, -0.3 * l + 0.95 * n],
+  leftOnly: (l) => [l, 0],  // no correlation
+  mono: (l) => [l, l],  // no D/S
+  silence: () => [0, 0],
+  tone: (l, n, i) => [tone(i), 0.5 * tone(i)],
+  toneAndHiss: (l, n, i) => [tone(i) + 1e-3 * l, 0.5 * tone(i) + 1e-3 * n],
+};
+const measured = (stream, before = null) => {
+  const [left, right] = [new Float32Array(3 * 8192), new Float32Array(3 * 8192)];
+  const [l, n] = [noise(1), noise(2)];
+  left.forEach((_, i) => { [left[i], right[i]] = streams[stream](l(), n(), i); });
+  const analyser = new BandAnalyser(wasm, 48000);
+  analyser.add(left, right);
+  return [analyser, analyser.measure(before)];
+};
+const pairs = [['correlated', 'anticorrelated'], ['leftOnly', 'mono'], ['silence', 'tone'], ['tone', 'toneAndHiss']];
+for (const [before, after] of pairs) {
+  const [x, count] = measured(before);
+  const [y] = measured(after, x);
+  const { rows } = BandAnalyser.table(x, y, count);
+  for (const row of rows) {
+    const shown = [1, 2, 3, 4, 6, 7].map((i) => row.texts[i]);
+    const wrong = [...row.levelDbfs, ...row.difToSumDb, ...row.correlation].some((v, i) => (['silent', 'quiet']
+      .includes(shown[i]) ? v !== null : !(Math.abs(v - parseFloat(shown[i])) <= 0.05)));
+    if (row.texts.join(' ').split(/\s+/).join(' ') !== row.line.trim().split(/\s+/).join(' ') || wrong) {
+      console.error(`${before} to ${after}: texts ${JSON.stringify(row.texts)}, line "${row.line.trim()}", figures ` +
+        `${JSON.stringify([row.levelDbfs, row.difToSumDb, row.correlation])}`);
+      failures += 1;
+    }
+  }
+  if (after === 'toneAndHiss' && rows.at(-1).texts[4] !== 'quiet') {
+    console.error(`the hiss alone at ${rows.at(-1).texts[0]} after the tone reads ${rows.at(-1).texts[4]}, not quiet`);
+    failures += 1;
+  }
+  x.destroy();
+  y.destroy();
 }
 process.exit(failures === 0 ? 0 : 1);
