@@ -149,6 +149,13 @@ ShufflerCore::PathResponse ShufflerCore::pathResponse(double frequencyHz) const 
     return {sum, difference};
 }
 
+double ShufflerCore::differenceCornerHz() const {
+    constexpr double kPi = 3.141592653589793;
+    const double rateHz = loadRelaxed(sampleRate);
+    const double cornerRadPerS = SpacingFilter::cornerRadiansPerSecond(loadRelaxed(micSpacing), loadRelaxed(lfWidth));
+    return rateHz / kPi * std::atan(cornerRadPerS / (2.0 * rateHz));
+}
+
 void ShufflerCore::takeStableCoefficients() {
     takeIfUsable(running.vlfHighPass, vlfHighPass.coefficients);
     takeIfUsable(running.vlfAllPass, vlfAllPass.coefficients);

@@ -54,6 +54,10 @@ public:
         std::complex<double> difference;
     };
     PathResponse pathResponse(double frequencyHz) const;
+    // Where the difference's high-pass is 3 dB down (half its power): the corner the
+    // spacing and width set, fs/pi atan(B / 2fs) for the bilinear design of s / (s + B)
+    // (SpacingFilter.h). 0 when the width is 0 % and the difference is flat.
+    double differenceCornerHz() const;
 
     // Processes `frames` frames (none when it is 0 or less); inputs may be the outputs.
     void processBlock(const float* inLeft, const float* inRight, float* outLeft, float* outRight, std::int32_t frames);

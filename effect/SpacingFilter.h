@@ -50,6 +50,11 @@ struct SpacingFilter {
     // (one with a negative corner B, as from a width and a spacing of opposite signs,
     // or one from non-finite values is not): answers whether it took the design.
     bool design(float sampleRateHz, float spacingCm, float widthPercent);
+    // B above, in double precision.
+    static double cornerRadiansPerSecond(double spacingCm, double widthPercent) {
+        constexpr double kPi = 3.141592653589793;
+        return widthPercent / 100.0 * 342.0 / (spacingCm / 100.0 * kPi);
+    }
 
     void clear() { state = {}; }
 

@@ -16,7 +16,11 @@ enum Lv2Port : std::uint32_t {
     kPortOutRight = 3,
     // The seven controls follow in parameter order: port kFirstControlPort + i is parameter i.
     kFirstControlPort = 4,
-    kNumPorts = kFirstControlPort + kNumParams,
+    // The window's two atom ports (Lv2Monitor.h), both optional: its messages in, the
+    // monitored audio out.
+    kPortControl = kFirstControlPort + kNumParams,
+    kPortNotify = kPortControl + 1,
+    kNumPorts = kPortNotify + 1,
 };
 
 // The gain port's default in dB: the float whose conversion below gives exactly the

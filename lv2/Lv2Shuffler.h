@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "Lv2Monitor.h"
 #include "Lv2Ports.h"
 #include "ShufflerCore.h"
 
@@ -22,6 +23,14 @@ struct Lv2ShufflerInstance {
     // The bits of the value each control port last handed to the core. Compared as
     // bits, so that a port holding NaN is applied once and not on every run.
     std::uint32_t appliedBits[kNumParams] = {};
+    // The window's ports and what its messages set: whether runs send their audio,
+    // and how many frames have run since they began to.
+    const LV2_Atom_Sequence* control = nullptr;
+    LV2_Atom_Sequence* notify = nullptr;
+    MonitorUrids urids;
+    double rateHz = 0.0;
+    bool monitoring = false;
+    std::int64_t monitoredFrames = 0;
 };
 
 // The one plug-in this binding describes.

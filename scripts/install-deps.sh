@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages a job needs, and only those that are missing:
 #   install-deps.sh GROUP...
-# core: the Linux build and its tests; windows: the MinGW-w64 cross compilers and
-# Wine (32-bit Wine through i386 multiarch) for the Windows builds and their tests,
-# with qemu-user for machines that run no 32-bit x86 code;
+# core: the Linux build and its tests (with cairo, Xlib, XTEST and Xvfb for the
+# plug-in's window and its tests, and jalv, a dummy JACK server, xwininfo and
+# ImageMagick's import, which show it in a real host and keep the screen);
+# windows: the MinGW-w64 cross compilers and Wine (32-bit Wine through i386
+# multiarch) for the Windows builds and their tests, with qemu-user for machines that run no 32-bit x86 code;
 # arm: the arm64 and armhf cross compilers and qemu-user, which runs their tests;
 # fuzz: clang and its libFuzzer and sanitizer runtimes; bench: ffmpeg to compare
 # the renderer with, and bc; web: emscripten for the web build, node and npm for
@@ -16,7 +18,7 @@
 set -euo pipefail
 
 declare -A groups=(
-  [core]="cmake make g++ binutils libgtest-dev libgmock-dev googletest libbenchmark-dev libsndfile1-dev libcli11-dev python3 python3-matplotlib ffmpeg lv2-dev liblilv-dev lilv-utils sordi serdi strace help2man"
+  [core]="cmake make g++ binutils libgtest-dev libgmock-dev googletest libbenchmark-dev libsndfile1-dev libcli11-dev python3 python3-matplotlib ffmpeg lv2-dev liblilv-dev lilv-utils sordi serdi strace help2man libcairo2-dev libx11-dev libxtst-dev xvfb jalv jackd2 x11-utils imagemagick"
   [windows]="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 qemu-user"
   [arm]="g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user"
   [fuzz]="clang libclang-rt-14-dev"

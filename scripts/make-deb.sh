@@ -58,6 +58,11 @@ install -d "$root/usr/lib/vst" "$root/usr/lib/lv2/Brevander.lv2" "$doc"
 install -m 0644 "$build/Brevander.so" "$root/usr/lib/vst/"
 install -m 0644 "$build"/lv2/Brevander.lv2/{manifest.ttl,Brevander.ttl,brevander_lv2.so} "$root/usr/lib/lv2/Brevander.lv2/"
 binaries=("$root/usr/lib/vst/Brevander.so" "$root/usr/lib/lv2/Brevander.lv2/brevander_lv2.so")
+# The window, where the build made it (the amd64 one for now): its manifest names it.
+if [ -f "$build/lv2/Brevander.lv2/brevander_lv2_ui.so" ]; then
+  install -m 0644 "$build"/lv2/Brevander.lv2/{BrevanderUi.ttl,brevander_lv2_ui.so} "$root/usr/lib/lv2/Brevander.lv2/"
+  binaries+=("$root/usr/lib/lv2/Brevander.lv2/brevander_lv2_ui.so")
+fi
 if [ -n "$with_tool" ]; then
   install -d "$root/usr/bin" "$root/usr/share/brevander" "$root/usr/share/man/man1"
   install -m 0755 "$build/brevander" "$root/usr/bin/"

@@ -1,5 +1,6 @@
 // The audio path allocates nothing: this program replaces the global allocation
-// functions with counting ones and drives an instance, linked in, through its record.
+// functions with counting ones and drives an instance, linked in, through its record,
+// and (where the LV2 binding is built) an LV2 instance with its window's ports.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,6 +9,9 @@
 #include <vector>
 
 #include "LinkedInstance.h"
+#if defined(BREVANDER_WITH_LV2)
+#include "lv2/Lv2TestHost.h"
+#endif
 
 namespace {
 std::atomic<bool> counting{false};
@@ -61,6 +65,34 @@ TEST(AudioPath, ProcessingAndParameterChangesAllocateNothing) {
     EXPECT_EQ(allocations.load(), 0);
     record->dispatcher(record, 1, 0, 0, nullptr, 0.0f);  // effClose
 }
+
+#if defined(BREVANDER_WITH_LV2)
+TEST(AudioPath, Lv2RunsAllocateNothingWithTheWindowAskingOrNot) {
+    Lv2TestHost lv2(48000.0);
+    lv2.connectWindowPorts();
+    constexpr std::uint32_t kFrames = 1500;  // whole pieces and a part
+    std::vector<float> left(kFrames, 0.25f), right(kFrames, -0.125f), outLeft(kFrames), outRight(kFrames);
+
+    counting = true;
+    for (int block = 0; block < 600; ++block) {
+        if (block % 200 == 0) {
+            lv2.sendMonitor(block % 400 == 0);  // on, off, on
+        }
+        lv2.control(static_cast<ParameterIndex>(block % 7)) = static_cast<float>(block % 11) + 0.5f;
+        lv2.prepareNotify();
+        if (block % 2 == 0) {
+            lv2.connectAudio(left.data(), right.data(), outLeft.data(), outRight.data());
+        } else {
+            lv2.connectAudio(left.data(), right.data(), left.data(), right.data());
+        }
+        lv2.descriptor.run(lv2.handle, static_cast<std::uint32_t>(block % 3 == 0 ? kFrames : block % 5));
+        lv2.clearMessages();
+    }
+    counting = false;
+    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_TRUE(static_cast<Lv2ShufflerInstance*>(lv2.handle)->monitoring) << "the test asked for the audio";
+}
+#endif
 
 TEST(AudioPath, TheCounterSeesAllocations) {
     counting = true;

@@ -212,3 +212,26 @@ TEST(ProgramName, DefaultThenRenamedThenCut) {
     effect.getProgramName(text);
     EXPECT_STREQ(text, std::string(longName, 31).c_str());
 }
+
+// The corner the window marks is where the difference path is half its power: 96.3 Hz
+// at the defaults (342 m/s over 2 pi^2 times 18 cm), 48.1 Hz at half the width, and
+// none at 0 %.
+TEST(SignalPath, TheDifferencesCornerIsWhereItIsThreeDecibelsDown) {
+    struct Row {
+        float widthPercent, spacingCm, rateHz;
+        double cornerHz;
+    };
+    for (const Row& row : {Row{100.0f, 18.0f, 48000.0f, 96.26}, Row{50.0f, 18.0f, 44100.0f, 48.13},
+                           Row{200.0f, 1.0f, 96000.0f, 3463.2}, Row{0.0f, 18.0f, 48000.0f, 0.0}}) {
+        ShufflerCore core;
+        core.redesignForSampleRate(row.rateHz);
+        core.applyStoredValue(kLfWidth, row.widthPercent);
+        core.applyStoredValue(kMicSpacing, row.spacingCm);
+        const double corner = core.differenceCornerHz();
+        EXPECT_NEAR(corner, row.cornerHz, 0.01 * row.cornerHz + 1e-9) << row.widthPercent << " % " << row.spacingCm;
+        if (corner > 0.0) {
+            const double db = 20.0 * std::log10(std::abs(core.pathResponse(corner).difference));
+            EXPECT_NEAR(db, -10.0 * std::log10(2.0), 0.002) << row.widthPercent << " % " << row.spacingCm;
+        }
+    }
+}

@@ -5,16 +5,18 @@ activate, set controls and run. Run it again only when that language changes."""
 import os
 import struct
 
-OPS = {"activate": 0, "deactivate": 1, "set": 2, "bank": 3, "renew": 4, "run": 5}
+OPS = {"activate": 0, "deactivate": 1, "set": 2, "bank": 3, "renew": 4, "run": 5, "message": 6}
 
 
 def op(name, instance=0):
     return bytes([OPS[name], instance])
 
 
-def rate(index=None, bits=None):
-    """A rate from the fuzzer's list by index, or any double."""
-    return bytes([index]) if bits is None else bytes([200]) + struct.pack("<d", bits)
+def rate(index=None, bits=None, urid_map=True):
+    """A rate from the fuzzer's list by index, or any double, for an instance made
+    with the URID map or without."""
+    picked = bytes([index]) if bits is None else bytes([200]) + struct.pack("<d", bits)
+    return picked + bytes([0 if urid_map else 1])
 
 
 def set_in_range(control, fraction):
@@ -25,8 +27,16 @@ def set_bits(control, value):
     return op("set") + bytes([control, 1]) + struct.pack("<f", value)
 
 
-def run(frames, source, buffers=0, samples=b""):
-    return op("run") + struct.pack("<H", frames) + bytes([buffers | (source << 2)]) + samples
+def run(frames, source, buffers=0, samples=b"", notify_capacity=None, messages=False):
+    """A run; the window's ports connected when asked: the queued messages, and a
+    notify buffer of 8 + 3 * notify_capacity bytes."""
+    ports = (1 if messages else 0) | (0 if notify_capacity is None else 2)
+    tail = b"" if notify_capacity is None else struct.pack("<H", notify_capacity)
+    return op("run") + struct.pack("<H", frames) + bytes([buffers | (source << 2)]) + samples + bytes([ports]) + tail
+
+
+def monitor(on):
+    return op("message") + bytes([12 if on else 0])  # kind % 3 == 0: well-formed; bit 2: on
 
 
 def noise(frames, seed=1):
@@ -53,6 +63,11 @@ seeds = {
     "bad-samples": b"\x00" + rate(0) + op("activate")
     + run(24, 1, samples=struct.pack("<f", float("nan")) * 8 + struct.pack("<f", float("inf")) * 8
           + struct.pack("<f", 3e38) * 32) + run(64, 3, samples=noise(64)),
+    "window": b"\x00" + rate(1) + op("activate") + monitor(True)
+    + run(1200, 3, samples=noise(1200), notify_capacity=46000, messages=True)
+    + run(700, 3, 1, noise(700), notify_capacity=3000, messages=True) + monitor(False)
+    + op("message") + bytes([1, 0x85]) + op("message") + bytes([8, 40]) + struct.pack("<I", 32) + bytes(40)
+    + run(64, 3, samples=noise(64), notify_capacity=1000, messages=True),
 }
 
 here = os.path.dirname(os.path.abspath(__file__))

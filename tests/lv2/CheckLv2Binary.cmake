@@ -1,8 +1,12 @@
 # Checks the LV2 bundle's binary: it exports lv2_descriptor and nothing else, needs
 # nothing at run time but libc (and libm), has no text relocations and asks for
-# no executable stack.
-#   cmake -DBINARY=path/to/brevander_lv2.so [-DNM=... -DREADELF=...] -P CheckLv2Binary.cmake
+# no executable stack. The window's binary passes its own export and libraries.
+#   cmake -DBINARY=path/to/brevander_lv2.so [-DNM=... -DREADELF=...]
+#         [-DEXPORT=lv2ui_descriptor -DNEEDED=a.so;b.so] -P CheckLv2Binary.cmake
 # A cross build passes its toolchain's NM and READELF, which read the target's objects.
+if(NOT EXPORT)
+  set(EXPORT lv2_descriptor)
+endif()
 if(NOT NM)
   find_program(NM nm REQUIRED)
 endif()
@@ -24,8 +28,8 @@ foreach(line IN LISTS lines)
   string(REGEX REPLACE "^[0-9a-f]+ [A-Za-z] (.+)$" "\\1" name "${line}")
   list(APPEND names "${name}")
 endforeach()
-if(NOT names STREQUAL "lv2_descriptor")
-  message(FATAL_ERROR "exported symbols are [${names}], expected only lv2_descriptor")
+if(NOT names STREQUAL EXPORT)
+  message(FATAL_ERROR "exported symbols are [${names}], expected only ${EXPORT}")
 endif()
 
 execute_process(COMMAND ${READELF} -d ${BINARY} OUTPUT_VARIABLE dynamic RESULT_VARIABLE rc)
@@ -35,7 +39,12 @@ endif()
 string(REGEX MATCHALL "Shared library: \\[[^]]+\\]" needed "${dynamic}")
 string(REGEX REPLACE "Shared library: \\[([^]]+)\\]" "\\1" needed "${needed}")
 list(SORT needed)
-if(NOT needed STREQUAL "libc.so.6" AND NOT needed STREQUAL "libc.so.6;libm.so.6")
+if(NEEDED)
+  list(SORT NEEDED)
+  if(NOT needed STREQUAL NEEDED)
+    message(FATAL_ERROR "run-time dependencies are [${needed}], expected [${NEEDED}]")
+  endif()
+elseif(NOT needed STREQUAL "libc.so.6" AND NOT needed STREQUAL "libc.so.6;libm.so.6")
   message(FATAL_ERROR "run-time dependencies are [${needed}], expected only libc.so.6 and libm.so.6")
 endif()
 # Text relocations show as a TEXTREL entry, or as the flag of that name.

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "Lv2Monitor.h"
 #include "Lv2Ports.h"
 
 namespace {
@@ -78,4 +79,12 @@ TEST(GainPort, TheDescriptionsDefaultsAreTheVst2DefaultsStoredValues) {
         EXPECT_EQ(storedFromPortValue(index, portValue), static_cast<float>(kParameterTable[i].defaultValue))
             << kSymbols[i];
     }
+}
+
+// Hosts size the notify buffer from the description: it must hold the Block messages
+// of a whole run of kMonitoredRunFrames frames.
+TEST(WindowPorts, TheNotifyPortDeclaresTheBufferAWholeRunNeeds) {
+    const std::string written = portProperty(bundleFile("Brevander.ttl"), "notify", "rsz:minimumSize");
+    ASSERT_FALSE(written.empty());
+    EXPECT_EQ(std::strtoul(written.c_str(), nullptr, 10), kNotifyMinimumBytes);
 }

@@ -77,13 +77,20 @@ void expectSameOutput(const std::string& what, const float* normalised, double r
     const auto ports = portValuesFor(vst, normalised);
     ASSERT_TRUE(ports.has_value()) << what << ": no dB gives the gain";
     Lv2TestHost lv2(rateHz);
+    // The same again with a window asking for the audio: the output must not change.
+    Lv2TestHost monitored(rateHz);
+    monitored.connectWindowPorts();
+    monitored.sendMonitor(true);
     for (std::size_t i = 0; i < kNumParams; ++i) {
         lv2.control(static_cast<ParameterIndex>(i)) = (*ports)[i];
+        monitored.control(static_cast<ParameterIndex>(i)) = (*ports)[i];
     }
     for (std::uint32_t block = 0; block < 4; ++block) {
         const StereoBlock input = noiseBlock(block == 2 ? 1 : 1000 + 17 * block, 100u + block);
         const StereoBlock fromLv2 = lv2.run(input);
         ASSERT_TRUE(sameBits(fromLv2, processed(vst, input))) << what << " at " << rateHz << " Hz, block " << block;
+        ASSERT_TRUE(sameBits(monitored.runWithWindow(input), fromLv2)) << what << ", monitored, block " << block;
+        ASSERT_FALSE(monitored.sentBlocks().empty());
         if (block == 0) {
             for (VstInt32 i = 0; i < kNumParams; ++i) {
                 const auto index = static_cast<ParameterIndex>(i);
@@ -267,5 +274,154 @@ TEST(Lv2Binding, LifecycleCallsInEveryOrderTheInterfaceAllows) {
         d.deactivate(h);
     }
     EXPECT_EQ(static_cast<Lv2ShufflerInstance*>(h)->core.storedValueOf(kMicSpacing), 18.0f);
+    d.cleanup(h);
+}
+
+namespace {
+// The frames of the Block messages of one run, joined, in the order sent; false when
+// a piece is out of place (its time stamp, position or size).
+bool joinBlocks(const std::vector<MonitorBlock>& blocks, std::int64_t firstPosition, double rateHz, StereoBlock& input,
+                StereoBlock& output) {
+    std::int64_t position = firstPosition;
+    for (const MonitorBlock& block : blocks) {
+        if (block.position != position || block.rateHz != rateHz || block.frames == 0 || block.frames > kPieceFrames) {
+            return false;
+        }
+        for (std::uint32_t i = 0; i < block.frames; ++i) {
+            input.left.push_back(block.sample(0, i));
+            input.right.push_back(block.sample(1, i));
+            output.left.push_back(block.sample(2, i));
+            output.right.push_back(block.sample(3, i));
+        }
+        position += block.frames;
+    }
+    return true;
+}
+}  // namespace
+
+TEST(Lv2Binding, TheWindowsPortsCarryEachRunsInputAndOutputOnlyWhileAsked) {
+    Lv2TestHost lv2(48000.0);
+    lv2.connectWindowPorts();
+    bool wellFormed = false;
+    lv2.runWithWindow(noiseBlock(300, 20u));
+    EXPECT_TRUE(lv2.sentBlocks(&wellFormed).empty()) << "before the window asks";
+    EXPECT_TRUE(wellFormed) << "an empty sequence every run";
+
+    lv2.sendMonitor(true);
+    std::int64_t position = 0;
+    int round = 0;
+    for (const std::size_t frames : {std::size_t{1}, std::size_t{512}, std::size_t{513}, std::size_t{4096},
+                                     std::size_t{kMonitoredRunFrames}, std::size_t{0}}) {
+        for (const bool inPlace : {false, true}) {
+            SCOPED_TRACE(std::to_string(frames) + (inPlace ? " frames in place" : " frames"));
+            const StereoBlock input = noiseBlock(frames, 21u + static_cast<std::uint32_t>(++round));
+            const StereoBlock output = lv2.runWithWindow(input, inPlace);
+            const std::vector<MonitorBlock> blocks = lv2.sentBlocks(&wellFormed);
+            EXPECT_TRUE(wellFormed);
+            EXPECT_EQ(blocks.size(), (frames + kPieceFrames - 1) / kPieceFrames);
+            StereoBlock sentInput(0), sentOutput(0);
+            EXPECT_TRUE(joinBlocks(blocks, position, 48000.0, sentInput, sentOutput));
+            EXPECT_TRUE(sameBits(sentInput, input));
+            EXPECT_TRUE(sameBits(sentOutput, output));
+            position += static_cast<std::int64_t>(frames);
+        }
+    }
+    lv2.sendMonitor(false);
+    lv2.runWithWindow(noiseBlock(64, 40u));
+    EXPECT_TRUE(lv2.sentBlocks().empty()) << "after the window let go";
+    lv2.sendMonitor(true);
+    lv2.runWithWindow(noiseBlock(64, 41u));
+    ASSERT_EQ(lv2.sentBlocks().size(), 1u);
+    EXPECT_EQ(lv2.sentBlocks()[0].position, 0) << "asked again, the position starts over";
+
+    // A buffer too short for a whole run takes the pieces that fit, and the next
+    // run's position shows the gap.
+    lv2.connectWindowPorts(sizeof(LV2_Atom_Sequence) + 2 * blockEventBytes(kPieceFrames) + 100);
+    lv2.sendMonitor(true);
+    lv2.runWithWindow(noiseBlock(2000, 42u));
+    ASSERT_EQ(lv2.sentBlocks(&wellFormed).size(), 2u);
+    EXPECT_TRUE(wellFormed);
+    const std::int64_t start = lv2.sentBlocks()[0].position;
+    lv2.runWithWindow(noiseBlock(10, 43u));
+    ASSERT_EQ(lv2.sentBlocks().size(), 1u);
+    EXPECT_EQ(lv2.sentBlocks()[0].position, start + 2000);
+    lv2.connectWindowPorts(sizeof(LV2_Atom) + 4);  // not even a sequence's header
+    lv2.runWithWindow(noiseBlock(10, 44u));
+    EXPECT_TRUE(lv2.sentBlocks().empty());
+}
+
+TEST(Lv2Binding, MalformedOrUnknownMessagesChangeNothing) {
+    // Each spoils a well-formed Monitor message (head, object body, property, value)
+    // at one 32-bit field, or the sequence around it.
+    struct Spoil {
+        const char* what;
+        std::size_t offset;  // in the message; past it, a change to the sequence
+        const char* uri;     // the field's new value, mapped; null for `value`
+        std::uint32_t value;
+    };
+    const Spoil spoils[] = {
+        {"no object", 4, LV2_ATOM__Bool, 0},
+        {"an object of another type", 12, "urn:brevander:shuffler#Other", 0},
+        {"another property", 16, "urn:brevander:shuffler#off", 0},
+        {"an Int where a Bool goes", 28, LV2_ATOM__Int, 0},
+        {"a Bool of no bytes", 24, nullptr, 0},
+        {"a value past its object", 24, nullptr, 1000},
+        {"an object shorter than its header", 0, nullptr, 4},
+        {"an event past its sequence", 100, nullptr, 0},
+        {"a sequence of another type", 101, nullptr, 0},
+    };
+    for (const Spoil& spoil : spoils) {
+        for (const bool wasOn : {false, true}) {
+            SCOPED_TRACE(std::string(spoil.what) + (wasOn ? ", monitoring" : ""));
+            Lv2TestHost lv2, plain;
+            lv2.connectWindowPorts();
+            if (wasOn) {
+                lv2.sendMonitor(true);
+                lv2.runWithWindow(noiseBlock(16, 50u));
+                plain.run(noiseBlock(16, 50u));
+            }
+            unsigned char message[kMonitorMessageBytes];
+            writeMonitorMessage(message, lv2.urids, !wasOn);
+            if (spoil.offset < kMonitorMessageBytes) {
+                const std::uint32_t field = spoil.uri != nullptr ? lv2.uridMap(spoil.uri) : spoil.value;
+                std::memcpy(message + spoil.offset, &field, sizeof field);
+            }
+            lv2.send(message, kMonitorMessageBytes);
+            auto* sequence = reinterpret_cast<LV2_Atom*>(lv2.controlMessages());
+            if (spoil.offset == 100) {
+                sequence->size -= 8;
+            } else if (spoil.offset == 101) {
+                sequence->type = 0;
+            }
+            const StereoBlock input = noiseBlock(16, 51u);
+            EXPECT_TRUE(sameBits(lv2.runWithWindow(input), plain.run(input)));
+            EXPECT_EQ(lv2.sentBlocks().size(), wasOn ? 1u : 0u);
+        }
+    }
+    // A host without the URID map: the window's ports are left alone.
+    const LV2_Descriptor& d = brevanderLv2Descriptor();
+    const LV2_Feature* const noFeatures[] = {nullptr};
+    LV2_Handle h = d.instantiate(&d, 48000.0, "", noFeatures);
+    alignas(8) unsigned char control[64] = {}, notify[256] = {};
+    TestUridMap map;
+    MonitorUrids urids;
+    urids.map(map.map());
+    const LV2_Atom head = {sizeof(LV2_Atom_Sequence_Body) + 8 + kMonitorMessageBytes, urids.sequence};
+    std::memcpy(control, &head, sizeof head);
+    writeMonitorMessage(control + sizeof(LV2_Atom_Sequence) + 8, urids, true);
+    const LV2_Atom capacity = {sizeof notify - sizeof(LV2_Atom), 0};
+    std::memcpy(notify, &capacity, sizeof capacity);
+    StereoBlock block = noiseBlock(64, 52u);
+    d.connect_port(h, kPortControl, control);
+    d.connect_port(h, kPortNotify, notify);
+    d.connect_port(h, kPortInLeft, block.left.data());
+    d.connect_port(h, kPortInRight, block.right.data());
+    d.connect_port(h, kPortOutLeft, block.left.data());
+    d.connect_port(h, kPortOutRight, block.right.data());
+    d.activate(h);
+    d.run(h, 64);
+    EXPECT_EQ(reinterpret_cast<const LV2_Atom*>(notify)->size, 0u) << "an empty atom, with no sequence to send";
+    EXPECT_FALSE(static_cast<Lv2ShufflerInstance*>(h)->monitoring);
+    d.deactivate(h);
     d.cleanup(h);
 }

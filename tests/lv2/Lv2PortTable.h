@@ -22,7 +22,9 @@ inline constexpr std::uint32_t kLv2InLeft = 0;
 inline constexpr std::uint32_t kLv2InRight = 1;
 inline constexpr std::uint32_t kLv2OutLeft = 2;
 inline constexpr std::uint32_t kLv2OutRight = 3;
-inline constexpr std::uint32_t kLv2PortCount = 11;
+inline constexpr std::uint32_t kLv2Control = 11;  // the window's messages: an atom sequence in
+inline constexpr std::uint32_t kLv2Notify = 12;   // the monitored audio: an atom sequence out
+inline constexpr std::uint32_t kLv2PortCount = 13;
 
 // In the order of the VST 2 parameters: control port i + 4 is parameter i.
 inline constexpr std::array<Lv2ControlPort, 7> kLv2ControlPorts = {{

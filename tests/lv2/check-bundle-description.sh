@@ -2,9 +2,10 @@
 # Checks the LV2 bundle's description with LV2's own tools:
 #   check-bundle-description.sh LV2-DIR SCHEMA-DIR
 # LV2-DIR holds Brevander.lv2; SCHEMA-DIR is where lv2-dev installs LV2's schemas
-# (/usr/lib/lv2). Both .ttl files must parse as Turtle (serdi), validate against
-# the core, units and port-props schemas and the vocabularies they use
-# (sord_validate, whose exit status can't be relied on, so its report is read),
+# (/usr/lib/lv2). Its .ttl files (the window's too, where it is built) must parse
+# as Turtle (serdi), validate against the core, units, port-props, atom,
+# resize-port, URID, UI, options, parameters and port-groups schemas and the
+# vocabularies they use (sord_validate, whose exit status can't be relied on, so its report is read),
 # and lv2info must list the plug-in with the agreed class, feature and ports.
 set -euo pipefail
 lv2_dir=$1 schemas=$2
@@ -16,7 +17,10 @@ fail() {
   failed=1
 }
 
-for ttl in "$bundle/manifest.ttl" "$bundle/Brevander.ttl"; do
+# The window's description is there where its binary is built.
+ttls=("$bundle/manifest.ttl" "$bundle/Brevander.ttl")
+[ -f "$bundle/BrevanderUi.ttl" ] && ttls+=("$bundle/BrevanderUi.ttl")
+for ttl in "${ttls[@]}"; do
   [ -f "$ttl" ] || { fail "no $ttl"; continue; }
   if ! errors=$(serdi -i turtle -o ntriples "$ttl" 2>&1 >/dev/null) || [ -n "$errors" ]; then
     fail "serdi: $ttl is not valid Turtle: $errors"
@@ -25,8 +29,11 @@ for ttl in "$bundle/manifest.ttl" "$bundle/Brevander.ttl"; do
   fi
 done
 
-report=$(sord_validate -l "$bundle/manifest.ttl" "$bundle/Brevander.ttl" \
+report=$(sord_validate -l "${ttls[@]}" \
   "$schemas/core.lv2/lv2core.ttl" "$schemas/units.lv2/units.ttl" "$schemas/port-props.lv2/port-props.ttl" \
+  "$schemas/atom.lv2/atom.ttl" "$schemas/resize-port.lv2/resize-port.ttl" "$schemas/urid.lv2/urid.ttl" \
+  "$schemas/ui.lv2/ui.ttl" "$schemas/options.lv2/options.ttl" "$schemas/parameters.lv2/parameters.ttl" \
+  "$schemas/port-groups.lv2/port-groups.ttl" \
   "$schemas"/schemas.lv2/*.ttl 2>&1 || true)
 echo "sord_validate: $(grep -E '^Found ' <<<"$report" || echo 'no summary')"
 if grep -qiE '^error' <<<"$report" || ! grep -qE '^Found 0 errors' <<<"$report"; then
@@ -41,9 +48,19 @@ field() { sed -nE "s/^\t$1: +(.*)$/\1/p" <<<"$info" | head -n1; }
 [ "$(field Name)" = "Brevander" ] || fail "lv2info: name is '$(field Name)'"
 [ "$(field Class)" = "Spatial Plugin" ] || fail "lv2info: class is '$(field Class)', not Spatial Plugin"
 [ "$(field Bundle)" = "file://$(realpath "$bundle")/" ] || fail "lv2info: the plug-in comes from '$(field Bundle)'"
-[ "$(field 'Optional Features')" = "http://lv2plug.in/ns/lv2core#hardRTCapable" ] ||
-  fail "lv2info: optional features are '$(field 'Optional Features')'"
+optional=$(awk '/^\tOptional Features:/ { on = 1; sub(/^\tOptional Features: */, ""); print; next }
+  on && /^\t +[^ ]/ { sub(/^\t +/, ""); print; next } { on = 0 }' <<<"$info" | sort | paste -sd' ')
+[ "$optional" = "http://lv2plug.in/ns/ext/urid#map http://lv2plug.in/ns/lv2core#hardRTCapable" ] ||
+  fail "lv2info: optional features are '$optional'"
 grep -q $'^\tRequired Features:' <<<"$info" && fail "lv2info: the plug-in requires features"
+# Where the window is built, hosts must find it from the plug-in: lilv lists a UI
+# only when the plug-in's own data names it.
+if [ -f "$bundle/BrevanderUi.ttl" ]; then
+  ui=$(sed -n '/^\tUIs:/,/^\tData URIs:/p' <<<"$info")
+  grep -q $'^\t\turn:brevander:shuffler#ui$' <<<"$ui" || fail "lv2info lists no window: $ui"
+  grep -q 'Class:  http://lv2plug.in/ns/extensions/ui#X11UI' <<<"$ui" || fail "lv2info: the window is no X11UI: $ui"
+  grep -q "Binary: file://$(realpath "$bundle")/brevander_lv2_ui.so" <<<"$ui" || fail "lv2info: the window's binary: $ui"
+fi
 
 # One line per port: index|types|symbol|name|minimum|maximum|default|properties,
 # with the types and properties sorted, since lv2info lists them in any order.
@@ -93,11 +110,13 @@ expected='0|AudioPort,InputPort|in_left|Left In||||
 7|ControlPort,InputPort|mic_spacing|Mic Spacing|1.000000|51.000000|18.000000|
 8|ControlPort,InputPort|enable_sum_shelf|Enable Sum LF Shelf|0.000000|1.000000|1.000000|integer,toggled
 9|ControlPort,InputPort|mid_bass_cut_gain|Mid Bass Cut Gain|-6.020000|6.020000|-1.618438|
-10|ControlPort,InputPort|mid_bass_cut_fc|Mid Bass Cut Fc|10.000000|200.000000|80.000000|logarithmic'
+10|ControlPort,InputPort|mid_bass_cut_fc|Mid Bass Cut Fc|10.000000|200.000000|80.000000|logarithmic
+11|AtomPort,InputPort|control|Window Messages||||connectionOptional
+12|AtomPort,OutputPort|notify|Monitored Audio||||connectionOptional'
 if [ "$ports" != "$expected" ]; then
   fail "lv2info lists other ports than agreed:"$'\n'"$(diff <(echo "$expected") <(echo "$ports") || true)"
 else
-  echo "lv2info: $uri, class $(field Class), optional feature hardRTCapable, 11 ports as agreed:"
+  echo "lv2info: $uri, class $(field Class), optional features hardRTCapable and urid:map, 13 ports as agreed:"
   sed 's/^/  /' <<<"$ports"
 fi
 exit $failed

@@ -22,6 +22,8 @@ plugins="./usr/lib/lv2/Brevander.lv2/Brevander.ttl
 ./usr/share/doc/brevander/changelog.Debian.gz
 ./usr/share/doc/brevander/copyright
 ./usr/share/lintian/overrides/brevander"
+window="./usr/lib/lv2/Brevander.lv2/BrevanderUi.ttl
+./usr/lib/lv2/Brevander.lv2/brevander_lv2_ui.so"
 tool="./usr/bin/brevander
 ./usr/share/brevander/plot_response.py
 ./usr/share/man/man1/brevander.1.gz"
@@ -37,7 +39,7 @@ check_package() {  # check_package ARCH ELF_MACHINE EXPECTED_FILES
   [ "$(field Provides)" = "lv2-plugin, vst-plugin" ] || fail "$deb: provides $(field Provides)"
   [[ $(field Depends) =~ ^libc6\ \(\>=\ 2\.[0-9]+\) ]] || fail "$deb: depends $(field Depends)"
   if [ "$arch" = amd64 ]; then
-    for needed in libsndfile1 'libstdc++6' python3-matplotlib; do
+    for needed in libsndfile1 'libstdc++6' python3-matplotlib libcairo2 libx11-6; do
       [[ ", $(field Depends)," == *", $needed"[\ ,]* ]] || fail "$deb: depends on no $needed: $(field Depends)"
     done
   fi
@@ -64,6 +66,7 @@ check_package() {  # check_package ARCH ELF_MACHINE EXPECTED_FILES
     "overridden: $(grep -v '^#' packaging/debian/lintian-overrides | paste -sd ' ')"
 }
 check_package amd64 "Advanced Micro Devices X86-64" "$plugins
+$window
 $tool"
 check_package arm64 AArch64 "$plugins"
 check_package armhf ARM "$plugins"
