@@ -18,6 +18,10 @@ bound=$(awk '$1 ~ /^vlfHighPassAlone\/block:256_median/ { sub("ns", "", $2); pri
 default=$(awk '$1 ~ /^processThroughRecord\/block:256\/switches:0_median/ { sub("ns", "", $2); print $2 }' "$data/process.txt")
 echo "default path at block 256: $default ns per frame, bound $bound ns: ratio $(echo "$default / $bound" | bc -l | cut -c1-5)"
 
+# The LV2 plug-in's run, with no window and with one monitoring its audio.
+build/bench/bench/brevander_lv2_benchmarks --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  --benchmark_min_time=1 2>/dev/null | awk '/_median/ { for (i = 1; i <= NF; ++i) if ($i ~ /^per_frame=/) { sub("per_frame=", "", $i); print $1, $i } }'
+
 # The equivalent chain in ffmpeg: the same sum and difference, the same filters.
 chain='pan=stereo|c0=0.70710677*c0+0.70710677*c1|c1=0.70710677*c0-0.70710677*c1,channelsplit=channel_layout=stereo[s][d];[s]highpass=f=20:poles=2:width_type=q:width=0.5,lowshelf=f=80:g=-1.618:poles=1[s2];[d]allpass=f=20:order=1,highpass=f=96.26:poles=1,allpass=f=80:order=1[d2];[s2][d2]amerge=inputs=2,pan=stereo|c0=0.70710677*c0+0.70710677*c1|c1=0.70710677*c0-0.70710677*c1'
 
