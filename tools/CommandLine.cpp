@@ -20,9 +20,11 @@
 #include "DemoScene.h"
 #include "OutputTarget.h"
 #include "ParameterSettings.h"
+#include "ParameterTable.h"
 #include "ProgressBar.h"
 #include "Render.h"
 #include "Response.h"
+#include "ShufflerCore.h"
 #include "ToolError.h"
 
 namespace {
@@ -70,11 +72,13 @@ render    processes IN (WAV, AIFF, FLAC, Ogg, W64, RF64 or CAF, any sample
           format, seconds taken, the output's SHA-256, settings and block.
 params    lists the parameters: index, name, value in its unit, display text,
           label and range, after any settings given.
-response  measures the sum path (a common-mode impulse) and the difference path
-          (a differential impulse) through the plug-in at rate HZ (44000 to
-          768000, default 44100) and plots magnitude, phase and phase difference
-          from 10 Hz to 20 kHz, as PNG, SVG or PDF by IMAGE's extension; --csv
-          also writes the data.
+response  plots the magnitude, phase and phase difference of the sum path
+          (left = right) and the difference path (left = -right) from 10 Hz
+          to 20 kHz at rate HZ (44000 to 768000, default 44100), as PNG, SVG or
+          PDF by IMAGE's extension; --csv also writes the data. The curves are
+          the effect's filters' exact responses, as the plug-in's window and
+          the web page draw them; with --plugin, FILE is measured instead, by
+          a common-mode and a differential impulse.
 analyze   processes each IN as render would, without writing it, and prints
           per octave band (31.5 Hz to 16 kHz, those below the file's Nyquist
           frequency) the difference-to-sum energy (D/S, in dB) and the
@@ -336,6 +340,18 @@ int params(const CLI::App& command, const CommonOptions& common, std::ostream& o
     return 0;
 }
 
+// Brevander's core holding what its plug-in holds after these settings, at this rate:
+// the defaults, then each normalised value mapped as the plug-in maps it.
+ShufflerCore coreAfter(const std::vector<ParameterAssignment>& assignments, float sampleRateHz) {
+    ShufflerCore core;
+    core.redesignForSampleRate(sampleRateHz);
+    for (const ParameterAssignment& assignment : assignments) {
+        const auto index = static_cast<ParameterIndex>(assignment.index);
+        core.applyStoredValue(index, toStored(kParameterTable[static_cast<std::size_t>(index)], assignment.normalised));
+    }
+    return core;
+}
+
 int response(const CLI::App& command, const ResponseOptions& o, std::ostream& out) {
     if (o.imagePath.empty()) {
         throw ToolError("response needs --out IMAGE (.png, .svg or .pdf)", 2);
@@ -348,9 +364,16 @@ int response(const CLI::App& command, const ResponseOptions& o, std::ostream& ou
     const std::vector<ParameterSetting> settings = o.common.settings(command);
     const std::string pluginPath = o.common.plugin();
     StereoEffect effect(pluginPath);
-    applyTo(effect.instance(), settings, pluginPath);
+    const std::vector<ParameterAssignment> assignments =
+        parseSettings(settings, ParameterCatalogue::of(effect.instance()), pluginPath);
     const std::string title = "Brevander response at " + std::to_string(rateHz) + " Hz, " + describeSettings(settings);
-    writeResponsePlot(effect.instance(), static_cast<float>(rateHz), o.imagePath, o.csvPath, title, o.overwrite);
+    if (o.common.pluginPath.empty()) {
+        writeResponsePlot(coreAfter(assignments, static_cast<float>(rateHz)), o.imagePath, o.csvPath, title,
+                          o.overwrite);
+    } else {
+        applySettings(effect.instance(), assignments);
+        writeResponsePlot(effect.instance(), static_cast<float>(rateHz), o.imagePath, o.csvPath, title, o.overwrite);
+    }
     out << "wrote " << o.imagePath << (o.csvPath.empty() ? "" : " and " + o.csvPath) << "\n";
     return 0;
 }
@@ -418,11 +441,8 @@ int demo(const DemoOptions& o, std::ostream& out) {
     const RenderSummary summary = renderFile(request);
     out << summaryLine(request, summary) << "\n";
 
-    {
-        StereoEffect effect(toolPluginPath());
-        writeResponsePlot(effect.instance(), static_cast<float>(kRateHz), pngPath, "",
-                          "Brevander response at 44100 Hz, default settings", overwrite);
-    }
+    writeResponsePlot(coreAfter({}, static_cast<float>(kRateHz)), pngPath, "",
+                      "Brevander response at 44100 Hz, default settings", overwrite);
     out << "wrote " << inPath << ", " << outPath << " and " << pngPath << "\n\n";
 
     // The table is analyze's, from the file just written: one implementation behind both.

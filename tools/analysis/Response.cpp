@@ -1,5 +1,6 @@
-// The response measurement: impulses through the instance, their transforms at the
-// requested frequencies, the CSV, and the plotting script run as a child process.
+// The response computed from the core or measured by impulses through an instance,
+// their transforms at the requested frequencies, the CSV, and the plotting script run
+// as a child process.
 #include "Response.h"
 
 #include <fcntl.h>
@@ -21,6 +22,7 @@
 
 #include "OutputFile.h"
 #include "PluginInstance.h"
+#include "ShufflerCore.h"
 #include "StopSignals.h"
 #include "TemporaryFiles.h"
 #include "ToolError.h"
@@ -436,13 +438,44 @@ void writeCsvAndPlot(const std::string& csv, const std::string& csvPath, const s
     imageFile.commit();
 }
 
-void writeResponsePlot(PluginInstance& effect, float sampleRateHz, const std::string& imagePath,
-                       const std::string& csvPath, const std::string& title, bool overwrite) {
+namespace {
+// Refuses a bad image name and both outputs before the response, which may take a
+// while to measure, and commits them only once the plot is drawn.
+template <typename Respond>
+void writePlotOf(Respond respond, const std::string& imagePath, const std::string& csvPath, const std::string& title,
+                 bool overwrite) {
     if (imageFormatFor(imagePath).empty()) {
         throw std::invalid_argument("cannot draw " + imagePath + ": name it .png, .svg or .pdf");
     }
-    // Both refused before the measurement, which takes a while.
     checkPlotOutputs(imagePath, csvPath, overwrite);
-    const std::string csv = responseCsv(measureResponse(effect, sampleRateHz, logFrequencies(10.0, 20000.0, 400)));
-    writeCsvAndPlot(csv, csvPath, imagePath, title, overwrite);
+    writeCsvAndPlot(responseCsv(respond(plotFrequencies())), csvPath, imagePath, title, overwrite);
+}
+}  // namespace
+
+std::vector<double> plotFrequencies() { return logFrequencies(10.0, 20000.0, 400); }
+
+std::vector<ResponsePoint> computeResponse(const ShufflerCore& core, const std::vector<double>& frequenciesHz) {
+    std::vector<ResponsePoint> points;
+    points.reserve(frequenciesHz.size());
+    for (const double frequencyHz : frequenciesHz) {
+        if (!std::isfinite(frequencyHz)) {
+            throw std::invalid_argument("frequencies must be finite");
+        }
+        const ShufflerCore::PathResponse h = core.pathResponse(frequencyHz);
+        points.push_back({frequencyHz, h.sum, h.difference});
+    }
+    return points;
+}
+
+void writeResponsePlot(PluginInstance& effect, float sampleRateHz, const std::string& imagePath,
+                       const std::string& csvPath, const std::string& title, bool overwrite) {
+    writePlotOf(
+        [&](const std::vector<double>& frequenciesHz) { return measureResponse(effect, sampleRateHz, frequenciesHz); },
+        imagePath, csvPath, title, overwrite);
+}
+
+void writeResponsePlot(const ShufflerCore& core, const std::string& imagePath, const std::string& csvPath,
+                       const std::string& title, bool overwrite) {
+    writePlotOf([&](const std::vector<double>& frequenciesHz) { return computeResponse(core, frequenciesHz); },
+                imagePath, csvPath, title, overwrite);
 }

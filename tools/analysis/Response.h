@@ -1,6 +1,7 @@
-// The effect's response, measured through a loaded plug-in instance: the sum path
-// from a common-mode impulse (L = R) and the difference path from a differential
-// impulse (L = -R), both as complex gains at chosen frequencies.
+// The effect's response, as complex gains of the sum path (L = R) and the difference
+// path (L = -R) at chosen frequencies: computed from the core's filters, as the
+// plug-in's window and the web page draw it, or measured through a loaded plug-in
+// instance by a common-mode and a differential impulse.
 #pragma once
 
 #include <complex>
@@ -8,6 +9,7 @@
 #include <vector>
 
 class PluginInstance;
+class ShufflerCore;
 
 struct ResponsePoint {
     double frequencyHz;
@@ -31,6 +33,12 @@ std::vector<double> logFrequencies(double fromHz, double toHz, int count);
 // decay within 60 s (settings outside the parameter ranges can make it unstable).
 std::vector<ResponsePoint> measureResponse(PluginInstance& effect, float sampleRateHz,
                                            const std::vector<double>& frequenciesHz);
+
+// The core's exact response at each frequency, from its running sections' transfer
+// functions (ShufflerCore::pathResponse), at the rate they were designed for: the very
+// figures the plug-in's window and the web page compute. Throws std::invalid_argument
+// for a frequency that is not finite.
+std::vector<ResponsePoint> computeResponse(const ShufflerCore& core, const std::vector<double>& frequenciesHz);
 
 // CSV with one row per point: frequency in Hz, then magnitude in dB and phase in
 // degrees of each path, then the phase difference (sum minus difference) in degrees.
@@ -64,12 +72,17 @@ void checkPlotOutputs(const std::string& imagePath, const std::string& csvPath, 
 void writeCsvAndPlot(const std::string& csv, const std::string& csvPath, const std::string& imagePath,
                      const std::string& title, bool overwrite);
 
-// Measures the instance at 400 log-spaced frequencies from 10 Hz to 20 kHz and draws
-// the plot at `imagePath`, in the format its extension names; `csvPath`, when not
-// empty, keeps the data too. Both are outputs under the tool's one rule (see
+// The plot's 400 frequencies, log-spaced from 10 Hz to 20 kHz.
+std::vector<double> plotFrequencies();
+
+// Measures the instance at plotFrequencies() (or, in the second form, computes the
+// core's response there) and draws the plot at `imagePath`, in the format its
+// extension names; `csvPath`, when not empty, keeps the data too. Both are outputs under the tool's one rule (see
 // checkOutputTarget: an existing file is replaced only with `overwrite`), checked
 // before the measurement and committed only once the plot is drawn; the plotter's
 // own data file is a hidden temporary. Throws ToolError for a refused output and
 // std::invalid_argument, before measuring, for an image name with no known format.
 void writeResponsePlot(PluginInstance& effect, float sampleRateHz, const std::string& imagePath,
                        const std::string& csvPath, const std::string& title, bool overwrite);
+void writeResponsePlot(const ShufflerCore& core, const std::string& imagePath, const std::string& csvPath,
+                       const std::string& title, bool overwrite);

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <complex>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -25,8 +26,11 @@
 #include "Biquad.h"
 #include "ParameterTable.h"
 #include "Response.h"
+#include "ShufflerCore.h"
 #include "SpacingFilter.h"
 #include "TemporaryFolder.h"
+#include "ToolFiles.h"
+#include "ToolRun.h"
 #include "host/LoadedPlugin.h"
 
 namespace {
@@ -334,4 +338,61 @@ TEST_F(ResponseFiles, ScriptGetsItsArgumentsVerbatimAndItsLastErrorLineIsReporte
         EXPECT_EQ(message.substr(message.size() - 12), ": last words") << message;
     }
     EXPECT_EQ(readBytes(path("out.txt")), path("in.csv") + "\n" + path("out.txt") + "\n" + title + "\nsvg\nAgg");
+}
+
+// The window and the page draw ShufflerCore::pathResponse; the tool's CSV must print the
+// same figures to the last digit, here at the defaults, where the VLF high-pass makes a
+// measurement through the file differ by up to 2e-3 dB.
+TEST_F(ResponseFiles, TheToolPrintsTheCoresFiguresToTheDigit) {
+    const ToolRun run = runTool({"response", "--out", path("r.svg"), "--csv", path("r.csv")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<std::vector<std::string>> rows = readCsv(path("r.csv"));
+    ASSERT_EQ(rows.size(), 401u);
+    const ShufflerCore core;
+    for (std::size_t row = 1; row < rows.size(); ++row) {
+        const double f = std::stod(rows[row][0]);
+        const ShufflerCore::PathResponse h = core.pathResponse(f);
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%.6f,%.6f", 20.0 * std::log10(std::abs(h.sum)),
+                      20.0 * std::log10(std::abs(h.difference)));
+        EXPECT_EQ(rows[row][1] + "," + rows[row][3], expected) << f;
+    }
+}
+
+// The tool draws the core's own curves: with both switches off the difference is the
+// bilinear s / (s + B) alone, |H| = W / sqrt(W^2 + B^2) with W = 2 fs tan(pi f / fs),
+// leading by atan(B / W), and the sum is flat. With --plugin the file is measured
+// instead, which agrees within the rounding of its samples.
+TEST_F(ResponseFiles, TheToolDrawsTheCoresCurvesAndMeasuresAFileItIsGiven) {
+    const std::vector<std::string> settings = {"--rate", "48000",
+                                               "--set",  "Enable Dif VLF Filter=off",
+                                               "--set",  "Enable Sum LF Shelf=off",
+                                               "--set",  "Mic Spacing=30",
+                                               "--set",  "LF Width=150"};
+    std::vector<std::string> computed = {"response", "--out", path("c.svg"), "--csv", path("c.csv")};
+    computed.insert(computed.end(), settings.begin(), settings.end());
+    std::vector<std::string> measured = {"response",    "--out",    path("m.svg"),   "--csv",
+                                         path("m.csv"), "--plugin", toolPluginPath()};
+    measured.insert(measured.end(), settings.begin(), settings.end());
+    for (const std::vector<std::string>& args : {computed, measured}) {
+        const ToolRun run = runTool(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+    }
+    const std::vector<std::vector<std::string>> core = readCsv(path("c.csv"));
+    const std::vector<std::vector<std::string>> file = readCsv(path("m.csv"));
+    ASSERT_EQ(core.size(), 401u);
+    ASSERT_EQ(file.size(), core.size());
+
+    const double cornerRadPerS = 1.5 * 342.0 / (0.30 * std::numbers::pi);
+    const double k = 0.70710677f;
+    for (std::size_t row = 1; row < core.size(); ++row) {
+        const double f = std::stod(core[row][0]);
+        const double w = 2.0 * 48000.0 * std::tan(std::numbers::pi * f / 48000.0);
+        const double differenceDb = 20.0 * std::log10(2.0 * k * k * w / std::hypot(w, cornerRadPerS));
+        EXPECT_NEAR(std::stod(core[row][1]), 0.0, 1e-6) << f;
+        EXPECT_NEAR(std::stod(core[row][3]), differenceDb, 1e-4) << f;
+        EXPECT_NEAR(std::stod(core[row][4]), std::atan(cornerRadPerS / w) * kDegreesPerRadian, 1e-3) << f;
+        EXPECT_NEAR(std::stod(file[row][3]), std::stod(core[row][3]), kFirstOrderSections.decibels) << f;
+        EXPECT_NEAR(std::stod(file[row][4]), std::stod(core[row][4]), kFirstOrderSections.degrees) << f;
+    }
 }
