@@ -60,7 +60,7 @@ std::vector<double> octaveBandCentresHz(double sampleRateHz);
 // length. The answer depends on the samples alone, never on how they were split into
 // blocks. The energies are estimates for a signal whose content changes; one whose
 // mean square over the stream is below 1e-20 (-200 dB full scale) is taken as zero.
-// One analyser holds some 610 KB, and bands() takes 230 KB more while it runs: count
+// One analyser holds some 480 KB, and bands() takes 230 KB more while it runs: count
 // them in a fixed memory such as the web module's.
 class StereoBandAnalyser {
 public:
@@ -101,8 +101,7 @@ private:
     std::int64_t wholeFrames_ = 0;  // frames of kFrameSamples analysed, one every half frame
     // Per frequency bin, summed over the whole frames: |S|^2, |D|^2, |L|^2, |R|^2, Re L R*.
     std::vector<double> spectra_[5];
-    mutable std::vector<std::complex<double>> sumFrame_;
-    mutable std::vector<std::complex<double>> difFrame_;
+    mutable std::vector<std::complex<double>> frame_;  // the sum as real part, the difference as imaginary
 };
 
 // A linear effect puts nothing into a band its input leaves silent or quiet but its
