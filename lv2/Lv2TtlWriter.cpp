@@ -10,7 +10,6 @@
 // the arguments: every number is formatted by std::to_chars, which rounds
 // correctly on every machine, so each architecture's build writes the same bytes.
 #include <charconv>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -54,7 +53,7 @@ std::string_view trimmed(std::string_view text) {
     return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
 }
 
-// An xsd:decimal literal: Turtle reads a number without a point as an integer.
+// A number Turtle reads as a decimal, not as the integer it reads without a point.
 std::string decimal(std::string digits) {
     if (digits.find_first_of(".e") == std::string::npos) {
         digits += ".0";
