@@ -69,7 +69,7 @@ inline constexpr std::uint32_t blockEventBytes(std::uint32_t frames) {
     return atomPadded(kBlockHeaderBytes + kMonitorChannels * frames * kSampleBytes);
 }
 // What the notify port's buffer must hold for a run of kMonitoredRunFrames frames
-// to go whole; Brevander.ttl.in declares it as the port's rsz:minimumSize.
+// to go whole; the description declares it as the port's rsz:minimumSize.
 inline constexpr std::uint32_t kMonitoredRunFrames = 8192;
 inline constexpr std::uint32_t kNotifyMinimumBytes = 139264;
 static_assert(kNotifyMinimumBytes >=

@@ -1,11 +1,16 @@
-// The LV2 plug-in's ports and how a control port's value becomes the core's
-// stored value. The port indices, symbols and ranges are fixed for good: hosts
-// save them in their sessions. Brevander.ttl.in describes the same ports.
+// The LV2 plug-in's ports, what LV2 says of them beyond the parameter table, and
+// how a control port's value becomes the core's stored value. The port indices,
+// symbols and ranges are fixed for good: hosts save them in their sessions. The
+// bundle's description is written from here and the parameter table at build
+// time (Lv2TtlWriter.cpp).
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+
+#include <lv2/units/units.h>
 
 #include "ParameterTable.h"
 
@@ -24,7 +29,7 @@ enum Lv2Port : std::uint32_t {
 };
 
 // The gain port's default in dB: the float whose conversion below gives exactly the
-// VST 2 default, 0.83f. Brevander.ttl.in writes it with nine significant digits, which
+// VST 2 default, 0.83f. The description writes it with nine significant digits, which
 // read back as this float.
 inline constexpr float kMidBassCutGainDefaultDb = -1.61843836f;
 
@@ -44,3 +49,39 @@ inline float portDefault(ParameterIndex index) {
     return index == kMidBassCutGain ? kMidBassCutGainDefaultDb
                                     : static_cast<float>(kParameterTable[static_cast<std::size_t>(index)].defaultValue);
 }
+
+// The audio and atom ports' symbols and names, by index.
+struct Lv2StreamPortInfo {
+    Lv2Port index;
+    const char* symbol;
+    const char* name;
+};
+
+inline constexpr std::array<Lv2StreamPortInfo, 6> kLv2StreamPorts = {{
+    {kPortInLeft, "in_left", "Left In"},
+    {kPortInRight, "in_right", "Right In"},
+    {kPortOutLeft, "out_left", "Left Out"},
+    {kPortOutRight, "out_right", "Right Out"},
+    {kPortControl, "control", "Window Messages"},
+    {kPortNotify, "notify", "Monitored Audio"},
+}};
+
+// What LV2 says of a control port that the parameter table doesn't: its symbol, the
+// unit's URI (none for a switch, which is toggled and integer instead) and whether a
+// host should draw it on a log scale. The name, range and default come from the table.
+struct Lv2ControlPortInfo {
+    const char* symbol;
+    const char* unitUri;
+    bool logarithmic;
+};
+
+// In parameter order: entry i is port kFirstControlPort + i.
+inline constexpr std::array<Lv2ControlPortInfo, kNumParams> kLv2ControlPortInfo = {{
+    {"enable_dif_vlf", nullptr, false},
+    {"vlf_cutoff", LV2_UNITS__hz, true},
+    {"lf_width", LV2_UNITS__pc, false},
+    {"mic_spacing", LV2_UNITS__cm, false},
+    {"enable_sum_shelf", nullptr, false},
+    {"mid_bass_cut_gain", LV2_UNITS__db, false},
+    {"mid_bass_cut_fc", LV2_UNITS__hz, true},
+}};

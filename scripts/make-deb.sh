@@ -56,7 +56,7 @@ doc=$root/usr/share/doc/brevander
 umask 022
 install -d "$root/usr/lib/vst" "$root/usr/lib/lv2/Brevander.lv2" "$doc"
 install -m 0644 "$build/Brevander.so" "$root/usr/lib/vst/"
-install -m 0644 "$build"/lv2/Brevander.lv2/{manifest.ttl,Brevander.ttl,brevander_lv2.so} "$root/usr/lib/lv2/Brevander.lv2/"
+install -m 0644 "$build"/lv2/Brevander.lv2/{manifest.ttl,Brevander.ttl,presets.ttl,brevander_lv2.so} "$root/usr/lib/lv2/Brevander.lv2/"
 binaries=("$root/usr/lib/vst/Brevander.so" "$root/usr/lib/lv2/Brevander.lv2/brevander_lv2.so")
 # The window, where the build made it (the amd64 one for now): its manifest names it.
 if [ -f "$build/lv2/Brevander.lv2/brevander_lv2_ui.so" ]; then

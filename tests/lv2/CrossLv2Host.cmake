@@ -37,3 +37,11 @@ set_tests_properties(lv2_bundle_in_${debian_arch}_lv2apply_matches_x86_64 PROPER
   FIXTURES_REQUIRED lv2_host_${debian_arch}
   REQUIRED_FILES ${compare_program}
   ENVIRONMENT "BREVANDER_CROSS_NAME=${debian_arch};BREVANDER_CROSS_LV2_PATH=${cross_lv2_path};BREVANDER_CROSS_EMULATOR=${qemu};BREVANDER_CROSS_SYSROOT=${lv2_host_root};BREVANDER_CROSS_WORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/lv2-cross-work${stage_variable}")
+
+# The descriptions, written by this build's writer under qemu, must be the build
+# machine's to the byte.
+set(native_bundle ${BREVANDER_NATIVE_BUILD_DIR}/lv2/Brevander.lv2)
+add_test(NAME lv2_bundle_${debian_arch}_descriptions_match_x86_64
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/same-bundle-text.sh ${BREVANDER_LV2_BUNDLE} ${native_bundle})
+set_tests_properties(lv2_bundle_${debian_arch}_descriptions_match_x86_64 PROPERTIES
+  REQUIRED_FILES ${native_bundle}/Brevander.ttl)

@@ -2,11 +2,12 @@
 # Checks the LV2 bundle's description with LV2's own tools:
 #   check-bundle-description.sh LV2-DIR SCHEMA-DIR
 # LV2-DIR holds Brevander.lv2; SCHEMA-DIR is where lv2-dev installs LV2's schemas
-# (/usr/lib/lv2). Its .ttl files (the window's too, where it is built) must parse
-# as Turtle (serdi), validate against the core, units, port-props, atom,
-# resize-port, URID, UI, options, parameters and port-groups schemas and the
-# vocabularies they use (sord_validate, whose exit status can't be relied on, so its report is read),
-# and lv2info must list the plug-in with the agreed class, feature and ports.
+# (/usr/lib/lv2). Its .ttl files (the presets', and the window's where it is built)
+# must parse as Turtle (serdi) and validate against every schema lv2-dev installs
+# there, the UI's and the presets' included, as dpkg lists them, so that another
+# plug-in's bundle in the same folder can't fail the check (sord_validate, whose exit
+# status can't be relied on, so its report is read), and lv2info must list the
+# plug-in with the agreed class, feature and ports.
 set -euo pipefail
 lv2_dir=$1 schemas=$2
 bundle=$lv2_dir/Brevander.lv2
@@ -18,7 +19,7 @@ fail() {
 }
 
 # The window's description is there where its binary is built.
-ttls=("$bundle/manifest.ttl" "$bundle/Brevander.ttl")
+ttls=("$bundle/manifest.ttl" "$bundle/Brevander.ttl" "$bundle/presets.ttl")
 [ -f "$bundle/BrevanderUi.ttl" ] && ttls+=("$bundle/BrevanderUi.ttl")
 for ttl in "${ttls[@]}"; do
   [ -f "$ttl" ] || { fail "no $ttl"; continue; }
@@ -29,12 +30,9 @@ for ttl in "${ttls[@]}"; do
   fi
 done
 
-report=$(sord_validate -l "${ttls[@]}" \
-  "$schemas/core.lv2/lv2core.ttl" "$schemas/units.lv2/units.ttl" "$schemas/port-props.lv2/port-props.ttl" \
-  "$schemas/atom.lv2/atom.ttl" "$schemas/resize-port.lv2/resize-port.ttl" "$schemas/urid.lv2/urid.ttl" \
-  "$schemas/ui.lv2/ui.ttl" "$schemas/options.lv2/options.ttl" "$schemas/parameters.lv2/parameters.ttl" \
-  "$schemas/port-groups.lv2/port-groups.ttl" \
-  "$schemas"/schemas.lv2/*.ttl 2>&1 || true)
+mapfile -t schema_files < <(dpkg-query -L lv2-dev | grep -E "^$schemas/[^/]+\.lv2/[^/]+\.ttl\$")
+[ ${#schema_files[@]} -gt 0 ] || fail "dpkg lists no schemas of lv2-dev under $schemas"
+report=$(sord_validate -l "${ttls[@]}" "${schema_files[@]}" 2>&1 || true)
 echo "sord_validate: $(grep -E '^Found ' <<<"$report" || echo 'no summary')"
 if grep -qiE '^error' <<<"$report" || ! grep -qE '^Found 0 errors' <<<"$report"; then
   fail "sord_validate reports errors:"$'\n'"$report"

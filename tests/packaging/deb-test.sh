@@ -18,6 +18,7 @@ version=$(sed -n 's/^project(Brevander VERSION \([0-9.]*\).*/\1/p' CMakeLists.tx
 plugins="./usr/lib/lv2/Brevander.lv2/Brevander.ttl
 ./usr/lib/lv2/Brevander.lv2/brevander_lv2.so
 ./usr/lib/lv2/Brevander.lv2/manifest.ttl
+./usr/lib/lv2/Brevander.lv2/presets.ttl
 ./usr/lib/vst/Brevander.so
 ./usr/share/doc/brevander/changelog.Debian.gz
 ./usr/share/doc/brevander/copyright

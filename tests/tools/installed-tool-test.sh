@@ -19,7 +19,7 @@ tool=$work/prefix/bin/brevander
 [ -f "$work/prefix/lib/vst/Brevander.so" ] || fail "no plug-in file in lib/vst"
 [ -f "$work/prefix/share/brevander/plot_response.py" ] || fail "no plotting script in share/brevander"
 grep -q '^\.SS "brevander render"' "$work/prefix/share/man/man1/brevander.1" || fail "no manual page with the commands in share/man/man1"
-for f in manifest.ttl Brevander.ttl brevander_lv2.so; do
+for f in manifest.ttl Brevander.ttl presets.ttl brevander_lv2.so; do
   [ -f "$work/prefix/lib/lv2/Brevander.lv2/$f" ] || fail "no $f in the LV2 bundle under lib/lv2"
 done
 
