@@ -48,8 +48,8 @@ const FactoryPreset& factoryPreset(const std::string& id);
 
 // Every setting parsed, in order; a preset gives its spacing and its width, mapped
 // as --set maps them, and leaves the rest as they are, the defaults of a fresh
-// instance. A plug-in without parameters refuses any setting
-// with "`pluginName` has no parameters". Throws ToolError (exit status 2).
+// instance. A plug-in without parameters refuses any setting with "`pluginName`
+// has no parameters". Throws ToolError (exit status 2).
 std::vector<ParameterAssignment> parseSettings(const std::vector<ParameterSetting>& settings,
                                                const ParameterCatalogue& catalogue, const std::string& pluginName);
 
