@@ -193,7 +193,7 @@ public:
             if (!settings.empty()) {
                 settings += ',';
             }
-            settings += jsonString(s.kind == SettingKind::inUnit ? s.text : "param " + s.text);
+            settings += jsonString(describeSetting(s));
         }
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.3f", outcome.seconds);

@@ -18,6 +18,7 @@
 #include "AudioFile.h"
 #include "BatchRender.h"
 #include "DemoScene.h"
+#include "FactoryPresets.h"
 #include "OutputTarget.h"
 #include "ParameterSettings.h"
 #include "ParameterTable.h"
@@ -29,16 +30,20 @@
 
 namespace {
 
-const char* const kUsage = R"(usage:
-  brevander render IN OUT [--set NAME=VALUE]... [--param INDEX=X]... [--block N]
-                          [--format FORMAT] [--plugin FILE] [--overwrite] [--in-place]
+const char* const kUsageTemplate = R"(usage:
+  brevander render IN OUT [--preset ID] [--set NAME=VALUE]... [--param INDEX=X]...
+                          [--block N] [--format FORMAT] [--plugin FILE] [--overwrite]
+                          [--in-place]
   brevander render IN... --out-dir DIR [-j N] [--recursive] [--shard K/N]
                           [--skip-existing] [--report FILE] [the same options]
-  brevander params [--set NAME=VALUE]... [--param INDEX=X]... [--plugin FILE]
-  brevander response --out IMAGE [--csv FILE] [--rate HZ] [--set NAME=VALUE]...
-                          [--param INDEX=X]... [--plugin FILE] [--overwrite]
-  brevander analyze IN... [--set NAME=VALUE]... [--param INDEX=X]... [--csv FILE]
-                          [--out IMAGE] [--block N] [--plugin FILE] [--overwrite]
+  brevander params [--preset ID] [--set NAME=VALUE]... [--param INDEX=X]...
+                          [--plugin FILE]
+  brevander response --out IMAGE [--csv FILE] [--rate HZ] [--preset ID]
+                          [--set NAME=VALUE]... [--param INDEX=X]... [--plugin FILE]
+                          [--overwrite]
+  brevander analyze IN... [--preset ID] [--set NAME=VALUE]... [--param INDEX=X]...
+                          [--csv FILE] [--out IMAGE] [--block N] [--plugin FILE]
+                          [--overwrite]
   brevander demo [--out-dir DIR] [--overwrite]
   brevander help [COMMAND]        brevander COMMAND --help        brevander --version
 
@@ -96,8 +101,13 @@ demo      synthesises a stereo scene recorded by a spaced pair 18 cm apart,
                    "Mid Bass Cut Gain=-1.6" (dB), "Enable Sum LF Shelf=off"
 --param INDEX=X    a parameter's normalised value from 0 to 1, as a host sends it;
                    settings apply in the order given, so the last one wins
+--preset ID        start from a factory preset: its spacing and width, every other
+                   parameter at its default; --set and --param apply on top of it,
+                   wherever they stand. The presets:
+@PRESETS@
 --plugin FILE      another VST 2 effect file with two inputs and two outputs
-                   (--set needs Brevander's own file; use --param for others)
+                   (--set and --preset need Brevander's own file; use --param
+                   for others)
 -y, --overwrite    replace an output file that exists already (it keeps its mode)
 --in-place         (render) OUT may be IN itself; implies --overwrite, and IN
                    stays whole until OUT is complete
@@ -113,6 +123,19 @@ file beside it, flushed, and renamed into place when complete; one left behind
 by a killed run can be deleted. Ctrl-C (or SIGTERM, SIGHUP) stops at once,
 removes the partial file and exits with 130.
 )";
+
+// The usage, its list of presets from the table.
+std::string usage() {
+    std::string presets;
+    for (const FactoryPreset& preset : kFactoryPresets) {
+        char line[160];
+        std::snprintf(line, sizeof line, "                     %-22s %s\n", preset.id, preset.name);
+        presets += line;
+    }
+    std::string text = kUsageTemplate;
+    const std::string mark = "@PRESETS@";
+    return text.replace(text.find(mark), mark.size() + 1, presets);
+}
 
 constexpr const char* kCommands[] = {"render", "params", "response", "analyze", "demo", "help"};
 
@@ -143,8 +166,10 @@ CLI::Option* addValue(CLI::App& command, const std::string& names, std::string& 
 struct CommonOptions {
     CLI::Option* set = nullptr;
     CLI::Option* param = nullptr;
+    CLI::Option* presetOption = nullptr;
     std::vector<std::string> sets;
     std::vector<std::string> params;
+    std::string preset;
     std::string pluginPath;
 
     void addTo(CLI::App& command) {
@@ -155,13 +180,19 @@ struct CommonOptions {
         param = command.add_option("--param", params, "a parameter's normalised value from 0 to 1")
                     ->type_name("INDEX=X")
                     ->allow_extra_args(false);
+        presetOption =
+            addValue(command, "--preset", preset, "ID", "a factory preset to start from (brevander help lists them)");
         addValue(command, "--plugin", pluginPath, "FILE", "another stereo VST 2 effect file");
     }
 
-    // --set and --param in the order they were typed, so that the last one naming
-    // a parameter wins whichever kind it is.
+    // The preset, then --set and --param in the order they were typed, so that the
+    // last one naming a parameter wins whichever kind it is. An unknown preset is
+    // refused here, before any file is opened.
     std::vector<ParameterSetting> settings(const CLI::App& command) const {
         std::vector<ParameterSetting> ordered;
+        if (presetOption->count() > 0) {
+            ordered.push_back({SettingKind::preset, factoryPreset(preset).id});
+        }
         std::size_t nextSet = 0;
         std::size_t nextParam = 0;
         for (const CLI::Option* option : command.parse_order()) {
@@ -508,7 +539,8 @@ struct CommandLine {
         render->add_flag("--in-place", r.inPlace, "OUT may be IN itself; implies --overwrite");
         render->footer(
             "OUT keeps IN's format unless --format asks for another, and appears only when complete.\n"
-            "Settings apply in the order given; the last one naming a parameter wins.");
+            "A preset applies first; then settings apply in the order given, and the last one naming a\n"
+            "parameter wins.");
 
         params = app.add_subcommand("params", "lists the parameters after any settings given");
         paramsOptions.addTo(*params);
@@ -579,8 +611,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         line.app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
         const std::vector<CLI::App*> chosen = line.app.get_subcommands();
-        out << (chosen.empty() || chosen.front() == line.help ? std::string(kUsage)
-                                                              : chosen.front()->help("brevander"));
+        out << (chosen.empty() || chosen.front() == line.help ? usage() : chosen.front()->help("brevander"));
         return 0;
     } catch (const CLI::CallForVersion& e) {
         out << e.what() << "\n";
@@ -590,7 +621,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     CommandLine::refuseExtras(line.app);
     if (line.app.get_subcommands().empty()) {
-        err << kUsage;
+        err << usage();
         return 2;
     }
     CLI::App& command = *line.app.get_subcommands().front();
@@ -621,14 +652,14 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return demo(line.demoOptions, out);
     }
     if (line.helpTopic.empty()) {
-        out << kUsage;
+        out << usage();
         return 0;
     }
     if (!isCommand(line.helpTopic)) {
         unknownCommand(line.helpTopic);
     }
     CLI::App* topic = line.app.get_subcommand(line.helpTopic);
-    out << (topic == line.help ? std::string(kUsage) : topic->help("brevander"));
+    out << (topic == line.help ? usage() : topic->help("brevander"));
     return 0;
 }
 

@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
+#include "FactoryPresets.h"
 #include "FourCharCode.h"
 #include "ParameterTable.h"
 #include "PluginInstance.h"
@@ -184,13 +186,40 @@ ParameterAssignment parseNormalisedSetting(const std::string& text, const Parame
     return {index, static_cast<float>(amount)};
 }
 
+const FactoryPreset& factoryPreset(const std::string& id) {
+    if (const FactoryPreset* preset = findFactoryPreset(id)) {
+        return *preset;
+    }
+    std::string ids;
+    for (const FactoryPreset& preset : kFactoryPresets) {
+        ids += (ids.empty() ? "" : ", ") + std::string(preset.id);
+    }
+    throw ToolError("unknown preset '" + id + "'; the presets are " + ids, 2);
+}
+
 std::vector<ParameterAssignment> parseSettings(const std::vector<ParameterSetting>& settings,
                                                const ParameterCatalogue& catalogue, const std::string& pluginName) {
     std::vector<ParameterAssignment> assignments;
     for (const ParameterSetting& s : settings) {
         requireParameters(catalogue, pluginName);
-        assignments.push_back(s.kind == SettingKind::inUnit ? parseSetting(s.text, catalogue)
-                                                            : parseNormalisedSetting(s.text, catalogue));
+        if (s.kind == SettingKind::preset) {
+            const FactoryPreset& preset = factoryPreset(s.text);
+            if (!catalogue.hasUnits) {
+                throw ToolError("--preset sets values in the parameters' units, which only Brevander's own file has",
+                                2);
+            }
+            for (const auto& [index, amount] :
+                 {std::pair{kMicSpacing, preset.micSpacingCm}, std::pair{kLfWidth, preset.lfWidthPercent}}) {
+                float normalised = 0.0f;
+                if (!normalisedFromUnitValue(kParameterTable[index], amount, normalised)) {
+                    throw ToolError("preset " + s.text + " is out of its parameters' ranges", 1);
+                }
+                assignments.push_back({index, normalised});
+            }
+        } else {
+            assignments.push_back(s.kind == SettingKind::inUnit ? parseSetting(s.text, catalogue)
+                                                                : parseNormalisedSetting(s.text, catalogue));
+        }
     }
     return assignments;
 }
@@ -235,10 +264,22 @@ std::string rangeInUnit(const ParameterCatalogue& catalogue, VstInt32 index) {
     return number(info.minimum, 0) + " to " + number(info.minimum + info.span, 0) + " " + info.unit;
 }
 
+std::string describeSetting(const ParameterSetting& setting) {
+    switch (setting.kind) {
+        case SettingKind::normalised:
+            return "param " + setting.text;
+        case SettingKind::preset:
+            return "preset " + setting.text;
+        case SettingKind::inUnit:
+            break;
+    }
+    return setting.text;
+}
+
 std::string describeSettings(const std::vector<ParameterSetting>& settings) {
     std::string title;
     for (const ParameterSetting& s : settings) {
-        title += (title.empty() ? "" : ", ") + (s.kind == SettingKind::inUnit ? s.text : "param " + s.text);
+        title += (title.empty() ? "" : ", ") + describeSetting(s);
     }
     return title.empty() ? "default settings" : title;
 }

@@ -16,10 +16,12 @@ struct ParameterAssignment {
 };
 
 // One setting as the user typed it. Settings apply in the order given, whatever
-// their kind, so the last one naming a parameter wins.
+// their kind, so the last one naming a parameter wins. The command line puts a
+// preset first, so that the others apply on top of it wherever they were typed.
 enum class SettingKind {
     inUnit,      // --set NAME=VALUE
     normalised,  // --param INDEX=X
+    preset,      // --preset ID: a factory preset's spacing and width
 };
 struct ParameterSetting {
     SettingKind kind;
@@ -39,13 +41,22 @@ struct ParameterCatalogue {
 ParameterAssignment parseSetting(const std::string& text, const ParameterCatalogue& catalogue);
 ParameterAssignment parseNormalisedSetting(const std::string& text, const ParameterCatalogue& catalogue);
 
-// Every setting parsed, in order. A plug-in without parameters refuses any setting
-// with "`pluginName` has no parameters". Throws ToolError (exit status 2).
+// The factory preset with this id; throws ToolError (exit status 2) naming every
+// id for one that is not a preset's.
+struct FactoryPreset;
+const FactoryPreset& factoryPreset(const std::string& id);
+
+// Every setting parsed, in order; a preset gives its spacing and its width, mapped
+// as --set maps them, and leaves the rest as they are, the defaults of a fresh
+// instance. A plug-in without parameters refuses any setting with "`pluginName`
+// has no parameters". Throws ToolError (exit status 2).
 std::vector<ParameterAssignment> parseSettings(const std::vector<ParameterSetting>& settings,
                                                const ParameterCatalogue& catalogue, const std::string& pluginName);
 
 void applySettings(PluginInstance& effect, const std::vector<ParameterAssignment>& assignments);
 
+// One setting as the user typed it: "Mic Spacing=30", "param 2=0.5", "preset ID".
+std::string describeSetting(const ParameterSetting& setting);
 // The settings as the user typed them, for a title: "Mic Spacing=30, param 2=0.5",
 // or "default settings".
 std::string describeSettings(const std::vector<ParameterSetting>& settings);

@@ -12,6 +12,7 @@
 
 #include "BandAnalysis.h"
 #include "BitCast.h"
+#include "FactoryPresets.h"
 #include "ParameterTable.h"
 #include "ParameterText.h"
 #include "ShufflerCore.h"
@@ -25,6 +26,10 @@ constexpr std::int32_t kMaxResponsePoints = 1024;
 bool isParameter(std::int32_t index) { return index >= 0 && index < kNumParams; }
 
 const ParameterInfo& infoOf(std::int32_t index) { return kParameterTable[static_cast<std::size_t>(index)]; }
+
+bool isPreset(std::int32_t preset) { return preset >= 0 && static_cast<std::size_t>(preset) < kFactoryPresets.size(); }
+
+const FactoryPreset& presetOf(std::int32_t preset) { return kFactoryPresets[static_cast<std::size_t>(preset)]; }
 }  // namespace
 
 struct BrevanderWeb {
@@ -69,6 +74,19 @@ double brevander_parameter_minimum(std::int32_t index) { return isParameter(inde
 double brevander_parameter_maximum(std::int32_t index) { return isParameter(index) ? unitMaximum(infoOf(index)) : 0.0; }
 double brevander_parameter_default(std::int32_t index) { return isParameter(index) ? unitDefault(infoOf(index)) : 0.0; }
 double brevander_parameter_step(std::int32_t index) { return isParameter(index) ? infoOf(index).step : 0.0; }
+
+std::int32_t brevander_preset_count() { return static_cast<std::int32_t>(kFactoryPresets.size()); }
+const char* brevander_preset_id(std::int32_t preset) { return isPreset(preset) ? presetOf(preset).id : nullptr; }
+const char* brevander_preset_name(std::int32_t preset) { return isPreset(preset) ? presetOf(preset).name : nullptr; }
+double brevander_preset_value(std::int32_t preset, std::int32_t index) {
+    if (isPreset(preset) && index == kMicSpacing) {
+        return presetOf(preset).micSpacingCm;
+    }
+    if (isPreset(preset) && index == kLfWidth) {
+        return presetOf(preset).lfWidthPercent;
+    }
+    return std::numeric_limits<double>::quiet_NaN();
+}
 
 std::int32_t brevander_max_block_frames() { return kMaxBlockFrames; }
 std::int32_t brevander_max_response_points() { return kMaxResponsePoints; }

@@ -31,6 +31,15 @@ double brevander_parameter_maximum(std::int32_t index);
 double brevander_parameter_default(std::int32_t index);
 double brevander_parameter_step(std::int32_t index);
 
+// The factory presets (FactoryPresets.h), the list the tool's --preset takes: for
+// a preset outside 0 to count - 1, null texts and NaN.
+std::int32_t brevander_preset_count();
+const char* brevander_preset_id(std::int32_t preset);
+const char* brevander_preset_name(std::int32_t preset);
+// The value the preset gives parameter `index`, in the unit a user reads, to be set
+// as brevander_set_value takes it; NaN for a parameter it leaves at its default.
+double brevander_preset_value(std::int32_t preset, std::int32_t index);
+
 // Block and response buffers' capacities.
 std::int32_t brevander_max_block_frames();
 std::int32_t brevander_max_response_points();

@@ -71,7 +71,9 @@ protected:
         r.outputDir = folder.file(outputDir);
         r.jobs = jobs;
         r.render.blockFrames = 100;
-        r.render.settings = {{SettingKind::inUnit, "Mic Spacing=30"}, {SettingKind::normalised, "1=0.25"}};
+        r.render.settings = {{SettingKind::preset, "spaced-pair-40cm"},
+                             {SettingKind::inUnit, "Mic Spacing=30"},
+                             {SettingKind::normalised, "1=0.25"}};
         return r;
     }
 
@@ -270,7 +272,9 @@ TEST_F(BatchRender, ATreeIsMirroredResumedAndReportedFileByFile) {
             const bool renderedNow = report == std::string("first.jsonl") || name == "c.flac";
             EXPECT_EQ(fieldOf(*line, "status"), renderedNow ? "rendered" : "skipped") << *line;
             EXPECT_EQ(fieldOf(*line, "sha256"), sha256OfFile(output)) << *line;
-            EXPECT_NE(line->find("\"settings\":[\"Mic Spacing=30\",\"param 1=0.25\"]"), std::string::npos) << *line;
+            EXPECT_NE(line->find("\"settings\":[\"preset spaced-pair-40cm\",\"Mic Spacing=30\",\"param 1=0.25\"]"),
+                      std::string::npos)
+                << *line;
         }
     }
 }

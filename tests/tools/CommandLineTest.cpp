@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "FactoryPresets.h"
 #include "Render.h"
 #include "TemporaryFolder.h"
 #include "ToolError.h"
@@ -88,6 +89,13 @@ TEST_F(CommandLine, BadSettingsAreRefusedBeforeAnythingIsWritten) {
     expectCleanFailure({"render", in, out, "--format", "mp3"}, 2, "unknown format");
     expectCleanFailure({"render", in, out, "--loud"}, 2, "'--loud'");
     expectCleanFailure({"render", in}, 2, "an input and an output");
+    std::string ids;
+    for (const FactoryPreset& preset : kFactoryPresets) {
+        ids += (ids.empty() ? "" : ", ") + std::string(preset.id);
+    }
+    expectCleanFailure({"render", in, out, "--preset", "spaced-pair-45cm"}, 2,
+                       "unknown preset 'spaced-pair-45cm'; the presets are " + ids);
+    expectCleanFailure({"analyze", in, "--preset="}, 2, "--preset needs a value");
 }
 
 TEST_F(CommandLine, AnOutputThatCantBeWritten) {
@@ -176,6 +184,10 @@ TEST_F(CommandLine, HelpForTheToolAndForEachCommand) {
         EXPECT_EQ(r.status, 0) << args[0];
         EXPECT_TRUE(r.err.empty()) << r.err;
         EXPECT_NE(r.out.find("centred stereo source"), std::string::npos) << args[0];
+        for (const FactoryPreset& preset : kFactoryPresets) {
+            EXPECT_NE(r.out.find(preset.id), std::string::npos) << preset.id;
+            EXPECT_NE(r.out.find(preset.name), std::string::npos) << preset.name;
+        }
     }
     const std::vector<std::pair<std::string, std::string>> commands = {{"render", "--out-dir"},
                                                                        {"params", "--param"},
@@ -260,11 +272,45 @@ TEST_F(CommandLine, SetAndParamOnOneParameterApplyInTheOrderGiven) {
     EXPECT_EQ(readAudio(folder.file("set-param.wav")).interleaved, param);
 }
 
+// A preset renders exactly as its spacing and width typed with --set, and settings
+// typed before or after it apply on top of it.
+TEST_F(CommandLine, APresetIsItsSpacingAndWidthWithSettingsOnTop) {
+    struct Row {
+        std::vector<std::string> withPreset;
+        std::vector<std::string> byHand;
+    };
+    const Row rows[] = {
+        {{"--preset", "near-coincident-17cm"}, {"--set", "Mic Spacing=17", "--set", "LF Width=100"}},
+        {{"--preset", "near-coincident-30cm"}, {"--set", "Mic Spacing=30", "--set", "LF Width=100"}},
+        {{"--preset", "spaced-pair-40cm"}, {"--set", "Mic Spacing=40", "--set", "LF Width=120"}},
+        {{"--preset", "spaced-pair-50cm"}, {"--set", "Mic Spacing=50", "--set", "LF Width=140"}},
+        {{"--set", "LF Width=60", "--preset", "spaced-pair-40cm", "--param", "0=0"},
+         {"--set", "Mic Spacing=40", "--set", "LF Width=60", "--param", "0=0"}},
+    };
+    static_assert(sizeof rows / sizeof rows[0] == kFactoryPresets.size() + 1, "a row for each preset");
+    const std::string in = folder.file("in.wav");
+    ASSERT_EQ(runTool({"render", in, folder.file("default.wav")}).status, 0);
+    const std::vector<float> byDefault = readAudio(folder.file("default.wav")).interleaved;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.withPreset[1]);
+        std::vector<std::string> withPreset = {"render", in, folder.file("preset.wav"), "-y"};
+        withPreset.insert(withPreset.end(), row.withPreset.begin(), row.withPreset.end());
+        std::vector<std::string> byHand = {"render", in, folder.file("by-hand.wav"), "-y"};
+        byHand.insert(byHand.end(), row.byHand.begin(), row.byHand.end());
+        ASSERT_EQ(runTool(withPreset).status, 0);
+        ASSERT_EQ(runTool(byHand).status, 0);
+        const std::vector<float> rendered = readAudio(folder.file("preset.wav")).interleaved;
+        EXPECT_NE(rendered, byDefault);
+        EXPECT_EQ(rendered, readAudio(folder.file("by-hand.wav")).interleaved);
+    }
+}
+
 TEST_F(CommandLine, APluginWithoutParametersSaysSo) {
     const std::string plugin = BREVANDER_STEREO_TEST_PLUGIN;
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"params", "--plugin", plugin, "--param", "0=0.5"},
           {"params", "--plugin", plugin, "--set", "Width=1"},
+          {"params", "--plugin", plugin, "--preset", "spaced-pair-50cm"},
           {"render", folder.file("in.wav"), folder.file("out.wav"), "--plugin", plugin, "--param", "0=1"}}) {
         const ToolRun r = runTool(args);
         EXPECT_EQ(r.status, 2) << r.err;

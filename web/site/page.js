@@ -5,7 +5,9 @@
 // renders the file, both in the recording's worker.
 import { asStereo, AudioFileError, decodeRecording } from './audio-files.js';
 import { instantiateModule, Shuffler } from './brevander-core.js';
-import { commandLine, defaultSetting, PARAMETERS, readParameters, settingFromHash, settingToHash } from './parameters.js';
+import {
+  commandLine, defaultSetting, PARAMETERS, PRESETS, presetOf, readParameters, settingFromHash, settingToHash,
+} from './parameters.js';
 
 const $ = (id) => document.getElementById(id);
 const PLOT_POINTS = 400;
@@ -66,7 +68,13 @@ function buildControls() {
   });
 }
 
-// The page's controls, texts, address, command line, plot and worklet after a change.
+// The presets' list, after its first entry, which stands for any other setting.
+function buildPresets() {
+  $('preset').append(...PRESETS.map(({ id, name }) => new Option(name, id)));
+  $('preset').addEventListener('change', () => choosePreset($('preset').value));
+}
+
+// The page's controls, texts, address, preset, command line, plot and worklet after a change.
 function showSetting() {
   PARAMETERS.forEach((p, index) => {
     const input = $(`control-${p.key}`);
@@ -80,6 +88,7 @@ function showSetting() {
     $(`control-${p.key}-text`).textContent = text;
     input.setAttribute('aria-valuetext', p.unit ? `${text} ${p.unit}` : text);
   });
+  $('preset').value = presetOf(state.setting)?.id ?? '';
   const hash = settingToHash(state.setting);
   history.replaceState(null, '', hash ? `#${hash}` : location.pathname + location.search);
   const name = state.recording ? state.recording.name : 'IN.wav';
@@ -108,6 +117,15 @@ function takeValue(index, value) {
 
 function changeValue(index, value) {
   if (!takeValue(index, value)) showMessage(`${PARAMETERS[index].name} cannot be ${value}.`);
+  showSetting();
+}
+
+function choosePreset(id) {
+  const preset = PRESETS.find((p) => p.id === id);
+  if (!preset) return;
+  preset.setting.forEach((value, index) => {
+    if (!takeValue(index, value)) showMessage(`${PARAMETERS[index].name} cannot be ${value}.`);
+  });
   showSetting();
 }
 
@@ -557,6 +575,7 @@ async function start() {
   readParameters(state.plotExports);
   state.setting = defaultSetting();
   buildControls();
+  buildPresets();
   makePlots();
   wireEvents();
   state.workletUrl = await scriptInMemory(['brevander-core.js', 'brevander-worklet.js']);

@@ -2,8 +2,9 @@ import { cString } from './brevander-core.js';
 
 // The seven parameters as the page shows them. Their names, units, ranges,
 // defaults and steps come from the module, which has them from the table the
-// plug-in uses, as it maps the values and gives their texts; what is the page's
-// own is here: the words of its address and the equivalent command line.
+// plug-in uses, as it maps the values and gives their texts, and so do the factory
+// presets; what is the page's own is here: the words of its address and the
+// equivalent command line.
 
 // The address's keys, in the module's order of the parameters.
 const ADDRESS_KEYS = ['dif-vlf', 'vlf-cut', 'width', 'spacing', 'sum-shelf', 'cut-gain', 'cut-fc'];
@@ -12,6 +13,10 @@ const ADDRESS_KEYS = ['dif-vlf', 'vlf-cut', 'width', 'spacing', 'sum-shelf', 'cu
 // in the unit a user reads (the gain in dB, a switch 0 to 1); filled by
 // readParameters once the module is there.
 export const PARAMETERS = [];
+
+// {id, name, setting} per factory preset, the setting as defaultSetting gives one;
+// filled by readParameters too.
+export const PRESETS = [];
 
 export function readParameters(exports) {
   const text = (at) => cString(exports, at);
@@ -27,6 +32,17 @@ export function readParameters(exports) {
       maximum: exports.brevander_parameter_maximum(i),
       step: exports.brevander_parameter_step(i),
       defaultValue: exports.brevander_parameter_default(i),
+    });
+  }
+  PRESETS.length = 0;
+  for (let i = 0; i < exports.brevander_preset_count(); ++i) {
+    PRESETS.push({
+      id: text(exports.brevander_preset_id(i)),
+      name: text(exports.brevander_preset_name(i)),
+      setting: PARAMETERS.map((_, index) => {
+        const value = exports.brevander_preset_value(i, index);
+        return Number.isNaN(value) ? null : value;
+      }),
     });
   }
 }
@@ -74,14 +90,22 @@ export function settingFromHash(hash) {
   return { setting, refused };
 }
 
+// The preset whose setting this is, value for value, as it is from choosing one
+// until a control moves; null for any other setting.
+export function presetOf(setting) {
+  return PRESETS.find((preset) => preset.setting.every((value, i) => value === setting[i])) ?? null;
+}
+
 function shellQuoted(text) {
   return /^[\w.,/+:=@%-]+$/.test(text) ? text : `'${text.replaceAll("'", "'\\''")}'`;
 }
 
 // The tool's command line that renders the same bits: as float, as the page
-// writes, whatever the input's sample type.
+// writes, whatever the input's sample type; a preset's setting by its id.
 export function commandLine(inputName, outputName, setting) {
   const words = ['brevander', 'render', shellQuoted(inputName), shellQuoted(outputName), '--format', 'wav:float'];
+  const preset = presetOf(setting);
+  if (preset) return [...words, '--preset', shellQuoted(preset.id)].join(' ');
   setting.forEach((value, i) => {
     if (value === null) return;
     const p = PARAMETERS[i];

@@ -14,9 +14,12 @@ served from 127.0.0.1, in one browser session:
   - files that are not usable recordings (a WAV cut short inside its format
     among them) get their message, and the open recording stays usable;
   - WAVs of every sample type and 16- and 24-bit FLACs, full scale both ways,
-    each opened, rendered and downloaded, equal the tool's render of the same file;
+    each opened, rendered with a factory preset chosen and downloaded, equal the
+    tool's render of the same file with that preset;
   - every control set through the address, one value out of its range, which
-    the module refuses, and "Reset to defaults" brings every control back;
+    the module refuses, and "Reset to defaults" brings every control back; the
+    page lists the tool's factory presets, and each sets the controls to what
+    the tool's params shows for it;
   - at a phone's and a tablet's width nothing needs sideways scrolling and every
     control is a target of at least 44 by 44 px.
 
@@ -27,6 +30,7 @@ import http.server
 import math
 import os
 import random
+import re
 import shlex
 import shutil
 import struct
@@ -42,7 +46,7 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.common.keys import Keys
-from selenium.webdriver.support.ui import WebDriverWait
+from selenium.webdriver.support.ui import Select, WebDriverWait
 
 SITE, CASES_JSON, GOLDEN, TOOL = sys.argv[1:5]
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -259,7 +263,8 @@ class PageTest(unittest.TestCase):
             [...tr.cells].filter((c) => !c.classList.contains('band-bars')).map((c) => c.textContent),
             [...tr.querySelectorAll('.band-bars span')].map((s) => [s.className, s.style.width])]);""")
         command = shlex.split(self.element("command-line").get_attribute("value"))
-        settings = [word for at, word in enumerate(command) if "--set" in command[at - 1:at + 1]]
+        settings = [word for at, word in enumerate(command)
+                    if {"--set", "--preset"} & set(command[at - 1:at + 1])]
         printed = subprocess.run([TOOL, "analyze", source] + settings, check=True, capture_output=True,
                                  text=True).stdout.splitlines()
         printed = printed[next(i for i, line in enumerate(printed) if line.split()[:1] == ["band"]) + 1:]
@@ -295,6 +300,10 @@ class PageTest(unittest.TestCase):
             self.assertTrue(self.element("render").is_enabled(), name)
 
     def test_4_every_sample_type_renders_as_the_tool_reads_it(self):
+        # With a preset, which the command line names: the tool's --preset must give
+        # the bits the page gives.
+        Select(self.element("preset")).select_by_value("spaced-pair-50cm")
+        self.assertIn("--preset spaced-pair-50cm", self.element("command-line").get_attribute("value"))
         for name, bits, sample_type in [("wav-8.wav", 8, "int"), ("wav-16.wav", 16, "int"), ("wav-24.wav", 24, "int"),
                                         ("wav-32.wav", 32, "int"), ("wav-float.wav", 32, "float"),
                                         ("wav-double.wav", 64, "float"), ("flac-16.flac", 16, "int"),
@@ -333,6 +342,29 @@ class PageTest(unittest.TestCase):
         self.assertEqual(self.controls(), self.fresh_controls)
         self.assertNotIn("--set", self.element("command-line").get_attribute("value"))
         self.assertNotIn("#", self.driver.current_url)
+
+        # The presets: the tool's list, each giving the controls the texts the tool's
+        # params shows for it, named on the command line until a control moves.
+        usage = subprocess.run([TOOL, "--help"], check=True, capture_output=True, text=True).stdout
+        tools = re.findall(r"^ {21}([a-z0-9-]+) +(\S.*)$", usage, re.MULTILINE)
+        listed = self.driver.execute_script(
+            "return [...document.querySelectorAll('#preset option')].slice(1).map((o) => [o.value, o.textContent])")
+        self.assertEqual([tuple(p) for p in listed], tools)
+        self.assertGreater(len(tools), 0)
+        for preset, _ in tools:
+            Select(self.element("preset")).select_by_value(preset)
+            command = self.element("command-line").get_attribute("value")
+            self.assertTrue(command.endswith(f" --preset {preset}"), command)
+            params = subprocess.run([TOOL, "params", "--preset", preset], check=True, capture_output=True,
+                                    text=True).stdout.splitlines()[1:]
+            self.assertEqual(self.driver.execute_script(
+                "return [...document.querySelectorAll('#controls output')].map((o) => o.textContent)"),
+                             [re.search(r'"([^"]*)"', row).group(1) for row in params], preset)
+        self.element("control-spacing").send_keys(Keys.ARROW_RIGHT)
+        self.assertEqual(self.element("preset").get_attribute("value"), "")
+        self.assertIn("--set 'LF Width=140' --set 'Mic Spacing=50.1'",
+                      self.element("command-line").get_attribute("value"))
+        self.element("reset").click()
 
     def test_6_fits_phone_and_tablet(self):
         # With a recording open and its band table shown: tones, whose other bands

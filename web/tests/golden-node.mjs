@@ -4,12 +4,13 @@
 // gives the page are the plug-in file's answers to effGetParamDisplay over each
 // parameter's range, and the exact responses it reports for the plot are those of
 // its own signal path, measured with impulses, and the band table's rows come
-// in the tool's order with no number for a silent figure.
-//   node golden-node.mjs MODULE CASES_JSON GOLDEN DISPLAYS_JSON
+// in the tool's order with no number for a silent figure; and its factory presets
+// are the native build's, in its order, with its values.
+//   node golden-node.mjs MODULE CASES_JSON GOLDEN DISPLAYS_JSON PRESETS_JSON
 import { readFileSync } from 'node:fs';
-import { BandAnalyser, instantiateModule, Shuffler } from '../site/brevander-core.js';
+import { BandAnalyser, cString, instantiateModule, Shuffler } from '../site/brevander-core.js';
 
-const [modulePath, casesPath, goldenPath, displaysPath] = process.argv.slice(2);
+const [modulePath, casesPath, goldenPath, displaysPath, presetsPath] = process.argv.slice(2);
 const bytes = readFileSync(modulePath);
 const imports = WebAssembly.Module.imports(new WebAssembly.Module(bytes));
 if (imports.length !== 0) {
@@ -170,4 +171,22 @@ for (const [before, after] of pairs) {
   x.destroy();
   y.destroy();
 }
+// The presets as the page reads them: one past the end answers nothing.
+const presets = JSON.parse(readFileSync(presetsPath, 'utf8'));
+const count = wasm.brevander_parameter_count();
+const modulePresets = Array.from({ length: wasm.brevander_preset_count() + 1 }, (_, i) => ({
+  id: cString(wasm, wasm.brevander_preset_id(i)),
+  name: cString(wasm, wasm.brevander_preset_name(i)),
+  values: Array.from({ length: count }, (__, index) => {
+    const value = wasm.brevander_preset_value(i, index);
+    return Number.isNaN(value) ? null : value;
+  }),
+}));
+const expectedPresets = [...presets, { id: '', name: '', values: Array(count).fill(null) }];
+const presetsDiffer = JSON.stringify(modulePresets) !== JSON.stringify(expectedPresets);
+if (presetsDiffer) {
+  console.error(`the module's presets ${JSON.stringify(modulePresets)}, the table's ${JSON.stringify(presets)}`);
+  failures += 1;
+}
+console.log(`${presets.length} presets, ${presetsDiffer ? 'differing' : 'the same'}`);
 process.exit(failures === 0 ? 0 : 1);
