@@ -170,12 +170,20 @@ int idle(LV2UI_Handle handle) {
     auto& instance = *static_cast<UiInstance*>(handle);
     instance.window->handleEvents(
         [&instance](const PointerEvent& event) { instance.view->pointer(event, instance.currentLayout()); });
-    if (instance.view->tick(nowMs())) {
+    const ShufflerView::Redraw redraw = instance.view->tick(nowMs());
+    if (redraw == ShufflerView::Redraw::everything) {
         instance.window->markDirty();
     }
+    const ViewLayout& layout = instance.currentLayout();
+    const auto drawAll = [&](cairo_t* cr, int, int) { instance.view->draw(cr, layout); };
     if (instance.window->needsDrawing()) {
-        const ViewLayout& layout = instance.currentLayout();
-        instance.window->draw([&](cairo_t* cr, int, int) { instance.view->draw(cr, layout); });
+        instance.window->draw(drawAll);
+    } else if (redraw == ShufflerView::Redraw::table) {
+        // Twice a second while audio comes in: the table alone, not the curves.
+        const Rect& area = layout.tableArea;
+        instance.window->drawPart(
+            area.x, area.y, area.w, area.h, [&](cairo_t* cr, int, int) { instance.view->drawTableArea(cr, layout); },
+            drawAll);
     }
     return 0;
 }

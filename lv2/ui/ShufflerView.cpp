@@ -162,18 +162,19 @@ std::string ShufflerView::bandTableText() const {
     return table;
 }
 
-bool ShufflerView::tick(std::uint64_t nowMs) {
+ShufflerView::Redraw ShufflerView::tick(std::uint64_t nowMs) {
     if (bandsStale_ && nowMs - lastTableMs_ >= kTableRefreshMs) {
         bandsBefore_ = before_->bands();
         bandsAfter_ = after_->bands();
         carryQuietBands(bandsBefore_, bandsAfter_);
         bandsStale_ = false;
         lastTableMs_ = nowMs;
-        changed_ = true;
+        tableChanged_ = true;
     }
-    const bool changed = changed_;
+    const Redraw redraw = changed_ ? Redraw::everything : tableChanged_ ? Redraw::table : Redraw::nothing;
     changed_ = false;
-    return changed;
+    tableChanged_ = false;
+    return redraw;
 }
 
 void ShufflerView::pointer(const PointerEvent& e, const ViewLayout& l) {
@@ -275,6 +276,11 @@ void ShufflerView::draw(cairo_t* cr, const ViewLayout& l) {
     text(cr, l.title.x + title.x_advance + 10 * s, l.title.y + 20 * s, "stereo shuffler for spaced pairs", 12 * s);
     drawControls(cr, l);
     drawResponse(cr, l);
+    drawTable(cr, l);
+}
+
+void ShufflerView::drawTableArea(cairo_t* cr, const ViewLayout& l) const {
+    fillRect(cr, l.tableArea, kPaper);
     drawTable(cr, l);
 }
 

@@ -41,9 +41,12 @@ public:
 
     void pointer(const PointerEvent& event, const ViewLayout& layout);
     // Called from the idle callback: refreshes the band table now and then while
-    // audio comes in. True when something on screen changed since the last draw.
-    bool tick(std::uint64_t nowMs);
+    // audio comes in, and says what on screen changed since the last draw.
+    enum class Redraw { nothing, table, everything };
+    Redraw tick(std::uint64_t nowMs);
     void draw(cairo_t* cr, const ViewLayout& layout);
+    // The table's area alone (layout.tableArea), for a refresh that changed nothing else.
+    void drawTableArea(cairo_t* cr, const ViewLayout& layout) const;
 
 private:
     void changeTo(ParameterIndex index, float portValue);
@@ -63,6 +66,7 @@ private:
     bool bandsStale_ = false;
     std::uint64_t lastTableMs_ = 0;
     bool changed_ = true;
+    bool tableChanged_ = false;
 
     // The pointer: the control being dragged, where the drag started, and the last
     // press, for double-clicks.

@@ -48,6 +48,7 @@ struct ViewLayout {
     Rect plot;
     Rect table;
     Rect reset;
+    Rect tableArea;  // the table, the line under it and Reset: nothing else draws there
 
     // The control whose row holds the point, or kNumParams.
     ParameterIndex controlAt(double px, double py) const {
@@ -95,5 +96,6 @@ inline ViewLayout layoutFor(int widthPx, int heightPx, double scale) {
     const double tableTop = kTop + plotHeight + 10.0;
     l.table = rect(right, tableTop, w - right - kMargin, h - tableTop - kMargin - 28.0);
     l.reset = rect(w - kMargin - 70.0, h - kMargin - 22.0, 70.0, 22.0);
+    l.tableArea = rect(right, tableTop, w - right, h - tableTop);
     return l;
 }

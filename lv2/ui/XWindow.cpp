@@ -3,6 +3,8 @@
 #include <X11/Xresource.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -170,4 +172,29 @@ void XWindow::draw(const std::function<void(cairo_t*, int, int)>& paint) {
               static_cast<unsigned>(height_));
     XFlush(display_);
     dirty_ = false;
+}
+
+void XWindow::drawPart(double x, double y, double w, double h, const std::function<void(cairo_t*, int, int)>& paint,
+                       const std::function<void(cairo_t*, int, int)>& paintAll) {
+    if (dirty_ || image_ == nullptr || pictureWidth_ != width_ || pictureHeight_ != height_) {
+        draw(paintAll);
+        return;
+    }
+    // Whole pixels covering the rectangle, within the window.
+    const int left = std::max(0, static_cast<int>(std::floor(x)));
+    const int top = std::max(0, static_cast<int>(std::floor(y)));
+    const int right = std::min(width_, static_cast<int>(std::ceil(x + w)));
+    const int bottom = std::min(height_, static_cast<int>(std::ceil(y + h)));
+    if (right <= left || bottom <= top) {
+        return;
+    }
+    cairo_t* cr = cairo_create(surface_);
+    cairo_rectangle(cr, left, top, right - left, bottom - top);
+    cairo_clip(cr);
+    paint(cr, width_, height_);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface_);
+    XPutImage(display_, window_, gc_, image_, left, top, left, top, static_cast<unsigned>(right - left),
+              static_cast<unsigned>(bottom - top));
+    XFlush(display_);
 }

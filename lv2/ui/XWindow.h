@@ -1,7 +1,7 @@
 // The little of Xlib one plug-in window needs: a child of the host's window on a
 // display connection of its own (so that several instances never share state), a
 // minimum size, an off-screen picture in the client's memory that cairo draws into
-// and that is copied to the window whole, and the pending events handed out one at
+// and that is copied to the window whole or in part, and the pending events handed out one at
 // a time, never waiting.
 #pragma once
 
@@ -43,6 +43,11 @@ public:
     void markDirty() { dirty_ = true; }
     // Draws through `paint` into the off-screen picture, then copies it to the window.
     void draw(const std::function<void(cairo_t*, int width, int height)>& paint);
+    // Draws through `paint` into the picture within the rectangle alone and copies
+    // just that, when the rest of the picture is up to date; else draws it all.
+    void drawPart(double x, double y, double w, double h,
+                  const std::function<void(cairo_t*, int width, int height)>& paint,
+                  const std::function<void(cairo_t*, int width, int height)>& paintAll);
 
 private:
     void dropPicture();
