@@ -27,6 +27,9 @@ endif()
 set(ENV{PKG_CONFIG_LIBDIR} "${BREVANDER_TARGET_LIBS}/usr/lib/${BREVANDER_LINUX_TRIPLET}/pkgconfig:${BREVANDER_TARGET_LIBS}/usr/share/pkgconfig:/usr/share/pkgconfig")
 set(ENV{PKG_CONFIG_SYSROOT_DIR} ${BREVANDER_TARGET_LIBS})
 list(APPEND CMAKE_FIND_ROOT_PATH ${BREVANDER_TARGET_LIBS})
+# Nothing built points the loader at the build tree: hosts load the window from the
+# target's own folders, and the emulated tests take the tree as their root.
+set(CMAKE_SKIP_BUILD_RPATH ON)
 # The linker follows libcairo's and libX11's own dependencies there too.
 set(target_lib_dirs ${BREVANDER_TARGET_LIBS}/usr/lib/${BREVANDER_LINUX_TRIPLET} ${BREVANDER_TARGET_LIBS}/lib/${BREVANDER_LINUX_TRIPLET})
 list(TRANSFORM target_lib_dirs PREPEND -Wl,-rpath-link, OUTPUT_VARIABLE BREVANDER_TARGET_LINK_OPTIONS)
