@@ -105,6 +105,10 @@ if [ -n "$with_tool" ]; then
  It also installs the command-line tool brevander, which renders audio files
  through the plug-in, lists its parameters and plots its response, with its
  manual page brevander(1)."
+elif [ -n "$with_window" ]; then
+  paragraph=" .
+ On this architecture the package holds the two plug-ins and the LV2
+ plug-in's window: the command-line tool brevander is not packaged for it."
 else
   paragraph=" .
  On this architecture the package holds the two plug-ins only: the
