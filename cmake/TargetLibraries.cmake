@@ -1,9 +1,10 @@
 # The libraries the ARM builds' window and its test host link that the cross
 # toolchain lacks (X11, XTEST, cairo, libsndfile): Debian's packages for the target
 # architecture with all they depend on, fetched once and unpacked, not installed,
-# into the build tree. Installed beside the build machine's own as multiarch
-# packages, each would have to carry the very version of its amd64 twin, which a
-# mirror that lags for one architecture's security updates makes impossible.
+# into the build tree when the build is configured. Installed beside the build
+# machine's own as multiarch packages, each would have to carry the very version
+# of its amd64 twin, which fails whenever the mirror's index of one architecture
+# lags behind another's.
 if(BREVANDER_LINUX_TRIPLET STREQUAL "aarch64-linux-gnu")
   set(target_arch arm64)
 else()
