@@ -6,7 +6,9 @@
 # ImageMagick's import, which show it in a real host and keep the screen);
 # windows: the MinGW-w64 cross compilers and Wine (32-bit Wine through i386
 # multiarch) for the Windows builds and their tests, with qemu-user for machines that run no 32-bit x86 code;
-# arm: the arm64 and armhf cross compilers and qemu-user, which runs their tests;
+# arm: the arm64 and armhf cross compilers and qemu-user, which runs their tests
+# (the target's X11 and cairo, which the plug-in's window links, are fetched into
+# the build tree when the ARM builds are configured, not installed);
 # fuzz: clang and its libFuzzer and sanitizer runtimes; bench: ffmpeg to compare
 # the renderer with, and bc; web: emscripten for the web build, node and npm for
 # its tests and its plotting library, and Chromium with its WebDriver and

@@ -25,11 +25,13 @@ version=$(sed -n 's/^project(Brevander VERSION \([0-9.]*\).*/\1/p' CMakeLists.tx
 epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 export SOURCE_DATE_EPOCH=$epoch
 
-# libc6 of a foreign architecture with its control files, unpacked into DIR. The
+# Run-time libraries of a foreign architecture with their control files, each
+# unpacked into DIR/PACKAGE, where dpkg-shlibdeps -S finds its symbols file. The
 # architecture's package lists are added first where they are missing, as for the
 # ARM builds' LV2 host (scripts/fetch-arm-host.sh).
-fetch_libc() {  # fetch_libc DIR
-  local as_root=() sandbox=()
+fetch_libraries() {  # fetch_libraries DIR PACKAGE...
+  local dir=$1 as_root=() sandbox=() p
+  shift
   [ "$(id -u)" -eq 0 ] || as_root=(sudo)
   # As root, apt hands the download to its own user, who can't write here.
   [ "$(id -u)" -ne 0 ] || sandbox=(-o APT::Sandbox::User=root)
@@ -39,11 +41,13 @@ fetch_libc() {  # fetch_libc DIR
     # as a whole; what this needs is checked next.
     "${as_root[@]}" apt-get update -qq || echo "warning: apt-get update failed in part; going on with the lists there are" >&2
   fi
-  (cd "$stage" && apt-get download -qq "${sandbox[@]}" "libc6:$arch") ||
-    { echo "make-deb.sh: apt-get download libc6:$arch failed" >&2; exit 1; }
-  mkdir -p "$1/DEBIAN"
-  dpkg-deb -x "$stage"/libc6_*.deb "$1"
-  dpkg-deb -e "$stage"/libc6_*.deb "$1/DEBIAN"
+  (cd "$stage" && apt-get download -qq "${sandbox[@]}" "${@/%/:$arch}") ||
+    { echo "make-deb.sh: apt-get download ${*/%/:$arch} failed" >&2; exit 1; }
+  for p; do
+    mkdir -p "$dir/$p/DEBIAN"
+    dpkg-deb -x "$stage/${p}_"*.deb "$dir/$p"
+    dpkg-deb -e "$stage/${p}_"*.deb "$dir/$p/DEBIAN"
+  done
 }
 
 stage=$(mktemp -d)
@@ -58,8 +62,10 @@ install -d "$root/usr/lib/vst" "$root/usr/lib/lv2/Brevander.lv2" "$doc"
 install -m 0644 "$build/Brevander.so" "$root/usr/lib/vst/"
 install -m 0644 "$build"/lv2/Brevander.lv2/{manifest.ttl,Brevander.ttl,presets.ttl,brevander_lv2.so} "$root/usr/lib/lv2/Brevander.lv2/"
 binaries=("$root/usr/lib/vst/Brevander.so" "$root/usr/lib/lv2/Brevander.lv2/brevander_lv2.so")
-# The window, where the build made it (the amd64 one for now): its manifest names it.
+# The window, which every build makes unless configured without it: its manifest names it.
+with_window=
 if [ -f "$build/lv2/Brevander.lv2/brevander_lv2_ui.so" ]; then
+  with_window=1
   install -m 0644 "$build"/lv2/Brevander.lv2/{BrevanderUi.ttl,brevander_lv2_ui.so} "$root/usr/lib/lv2/Brevander.lv2/"
   binaries+=("$root/usr/lib/lv2/Brevander.lv2/brevander_lv2_ui.so")
 fi
@@ -78,14 +84,17 @@ install -D -m 0644 packaging/debian/lintian-overrides "$root/usr/share/lintian/o
 gzip -9n <packaging/debian/changelog >"$doc/changelog.Debian.gz"
 
 # The libraries the files need, as their packages' symbols files say. For ARM those
-# are libc6 of that architecture, fetched (not installed) and unpacked beside the
-# package with its control files, where dpkg-shlibdeps looks first.
-libc=()
+# are libc6 of that architecture, and libx11-6 and libcairo2 for the window,
+# fetched (not installed) and unpacked beside the package with their control files,
+# where dpkg-shlibdeps looks first.
+shlibs=()
 if [ "$arch" != amd64 ]; then
-  fetch_libc "$stage/debian/libc6"
-  libc=(-Sdebian/libc6)
+  libraries=(libc6)
+  [ -z "$with_window" ] || libraries+=(libx11-6 libcairo2)
+  fetch_libraries "$stage/debian" "${libraries[@]}"
+  shlibs=("${libraries[@]/#/-Sdebian/}")
 fi
-depends=$(cd "$stage" && DEB_HOST_ARCH=$arch dpkg-shlibdeps -O "${libc[@]}" "${binaries[@]#"$stage"/}" 2>"$stage/shlibdeps.err") ||
+depends=$(cd "$stage" && DEB_HOST_ARCH=$arch dpkg-shlibdeps -O "${shlibs[@]}" "${binaries[@]#"$stage"/}" 2>"$stage/shlibdeps.err") ||
   { cat "$stage/shlibdeps.err" >&2; exit 1; }
 depends=${depends#shlibs:Depends=}
 # The response command runs the plotting script with Debian's python3 and matplotlib.
@@ -96,6 +105,10 @@ if [ -n "$with_tool" ]; then
  It also installs the command-line tool brevander, which renders audio files
  through the plug-in, lists its parameters and plots its response, with its
  manual page brevander(1)."
+elif [ -n "$with_window" ]; then
+  paragraph=" .
+ On this architecture the package holds the two plug-ins and the LV2
+ plug-in's window: the command-line tool brevander is not packaged for it."
 else
   paragraph=" .
  On this architecture the package holds the two plug-ins only: the

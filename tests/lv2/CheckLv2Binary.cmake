@@ -1,6 +1,7 @@
 # Checks the LV2 bundle's binary: it exports lv2_descriptor and nothing else, needs
-# nothing at run time but libc (and libm), has no text relocations and asks for
-# no executable stack. The window's binary passes its own export and libraries.
+# nothing at run time but libc (and libm), names no library search path, has no
+# text relocations and asks for no executable stack. The window's binary passes
+# its own export and libraries.
 #   cmake -DBINARY=path/to/brevander_lv2.so [-DNM=... -DREADELF=...]
 #         [-DEXPORT=lv2ui_descriptor -DNEEDED=a.so;b.so] -P CheckLv2Binary.cmake
 # A cross build passes its toolchain's NM and READELF, which read the target's objects.
@@ -46,6 +47,10 @@ if(NEEDED)
   endif()
 elseif(NOT needed STREQUAL "libc.so.6" AND NOT needed STREQUAL "libc.so.6;libm.so.6")
   message(FATAL_ERROR "run-time dependencies are [${needed}], expected only libc.so.6 and libm.so.6")
+endif()
+# A search path would point the loader at the build machine's folders.
+if(dynamic MATCHES "\\((RPATH|RUNPATH)\\)")
+  message(FATAL_ERROR "${BINARY} carries a library search path")
 endif()
 # Text relocations show as a TEXTREL entry, or as the flag of that name.
 if(dynamic MATCHES "TEXTREL")

@@ -39,11 +39,12 @@ check_package() {  # check_package ARCH ELF_MACHINE EXPECTED_FILES
   [ "$(field Section)" = sound ] || fail "$deb: section $(field Section)"
   [ "$(field Provides)" = "lv2-plugin, vst-plugin" ] || fail "$deb: provides $(field Provides)"
   [[ $(field Depends) =~ ^libc6\ \(\>=\ 2\.[0-9]+\) ]] || fail "$deb: depends $(field Depends)"
-  if [ "$arch" = amd64 ]; then
-    for needed in libsndfile1 'libstdc++6' python3-matplotlib libcairo2 libx11-6; do
-      [[ ", $(field Depends)," == *", $needed"[\ ,]* ]] || fail "$deb: depends on no $needed: $(field Depends)"
-    done
-  fi
+  # The window's libraries on every architecture; the tool's on amd64.
+  local needs=(libcairo2 libx11-6) needed
+  [ "$arch" != amd64 ] || needs+=(libsndfile1 'libstdc++6' python3-matplotlib)
+  for needed in "${needs[@]}"; do
+    [[ ", $(field Depends)," == *", $needed"[\ ,]* ]] || fail "$deb: depends on no $needed: $(field Depends)"
+  done
 
   [ "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | LC_ALL=C sort)" = "$(echo "$expected" | LC_ALL=C sort)" ] ||
     fail "$deb holds other files: $(dpkg-deb -c "$deb")"
@@ -69,8 +70,10 @@ check_package() {  # check_package ARCH ELF_MACHINE EXPECTED_FILES
 check_package amd64 "Advanced Micro Devices X86-64" "$plugins
 $window
 $tool"
-check_package arm64 AArch64 "$plugins"
-check_package armhf ARM "$plugins"
+check_package arm64 AArch64 "$plugins
+$window"
+check_package armhf ARM "$plugins
+$window"
 
 scripts/make-deb.sh amd64 "$work/again" >/dev/null
 cmp "$dir/brevander_${version}_amd64.deb" "$work/again/brevander_${version}_amd64.deb" ||
