@@ -2,7 +2,7 @@
 # Every figure in BENCHMARKS.md, in one run: the processing benchmarks (medians of
 # five repetitions) and the renderer against ffmpeg on the same generated file
 # (medians of five timed runs after one warm-up each), for 1 and 10 minutes; a
-# folder on every core; a tree as a Slurm array against one batch render (root).
+# folder on every core; the plug-in's window in a host; a tree as a Slurm array against one batch render (root).
 #   bench/run-benchmarks.sh   (make bench builds what it needs first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -42,6 +42,9 @@ done
 
 # Rendering a folder on every core against one file at a time.
 bench/batch-speedup.sh "$tool"
+
+# The plug-in's window in jalv.gtk3, against jalv's generic controls.
+bench/lv2-window-cpu.sh build/linux/lv2
 
 # A tree rendered as a 4-task Slurm array against one batch render, and the shards'
 # spread; it starts a one-node cluster, which needs root.
