@@ -102,7 +102,7 @@ export class Shuffler {
 }
 
 // The band analysis of `brevander analyze` from the module, the same code: a
-// stereo stream's octave bands, fed in blocks. Some 610 KB of the module's memory.
+// stereo stream's octave bands, fed in blocks. Some 480 KB of the module's memory.
 export class BandAnalyser {
   constructor(exports, sampleRateHz) {
     this.wasm = exports;
