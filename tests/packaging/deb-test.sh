@@ -3,7 +3,8 @@
 # owners, the ELF machine of every binary, lintian, that the amd64 one builds to the
 # same bytes again, and the amd64 one installed with apt and purged: installed, its
 # tool renders through /usr/lib/vst/Brevander.so as the build tree's does, the plug-in
-# reproduces the golden render, lv2ls finds the bundle in /usr/lib/lv2 and man finds
+# reproduces the golden render, lv2ls finds the bundle in /usr/lib/lv2, jalv.gtk3
+# shows its window (the screen kept as DEB_DIR/jalv-installed.png) and man finds
 # the page; purged, none of its files is left.
 #   deb-test.sh DEB_DIR   (from the source tree's top, after make-packages.sh)
 # The machine is left as it was: a brevander package installed already, or one that
@@ -106,6 +107,9 @@ installed_checks() {
   cmp "$work/golden.f32" tests/golden/render.f32 || fail "/usr/lib/vst/Brevander.so misses the golden render"
   brevander response --out "$work/response.png" >/dev/null || fail "the installed tool's response command failed"
   LV2_PATH=/usr/lib/lv2 lv2ls | grep -qx urn:brevander:shuffler || fail "lv2ls finds no urn:brevander:shuffler in /usr/lib/lv2"
+  # jalv.gtk3 embeds the installed window; its screen is kept beside the packages.
+  bash tests/lv2/ui/jalv-window-test.sh /usr/lib/lv2 "$dir/jalv-installed.png" >/dev/null ||
+    fail "jalv.gtk3 did not show the installed window"
   [ "$(man -w brevander)" = /usr/share/man/man1/brevander.1.gz ] || fail "man -w brevander gives '$(man -w brevander 2>&1)'"
 }
 
@@ -118,4 +122,4 @@ installed_checks
 purge
 left=$(while IFS= read -r p; do [ ! -e "$p" ] || echo "$p"; done <"$work/new-paths")
 [ -z "$left" ] || fail "purged, the package left: $left"
-echo "amd64 package: built twice to the same bytes; installed, renders the build tree's and the golden bytes, lv2ls and man find it; purged, nothing left"
+echo "amd64 package: built twice to the same bytes; installed, renders the build tree's and the golden bytes, lv2ls, jalv.gtk3 (its window: $dir/jalv-installed.png) and man find it; purged, nothing left"
