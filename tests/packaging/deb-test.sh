@@ -108,7 +108,7 @@ installed_checks() {
   brevander response --out "$work/response.png" >/dev/null || fail "the installed tool's response command failed"
   LV2_PATH=/usr/lib/lv2 lv2ls | grep -qx urn:brevander:shuffler || fail "lv2ls finds no urn:brevander:shuffler in /usr/lib/lv2"
   # jalv.gtk3 embeds the installed window; its screen is kept beside the packages.
-  bash tests/lv2/ui/jalv-window-test.sh /usr/lib/lv2 "$dir/jalv-installed.png" >/dev/null ||
+  bash tests/lv2/ui/jalv-window-test.sh /usr/lib/lv2 "$(realpath "$dir")/jalv-installed.png" >/dev/null ||
     fail "jalv.gtk3 did not show the installed window"
   [ "$(man -w brevander)" = /usr/share/man/man1/brevander.1.gz ] || fail "man -w brevander gives '$(man -w brevander 2>&1)'"
 }
