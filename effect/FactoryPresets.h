@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "ParameterTable.h"
+
 struct FactoryPreset {
     const char* id;    // for the command line and URIs: lower case, digits and '-'
     const char* name;  // as a host or the page lists it
@@ -28,6 +30,16 @@ inline constexpr std::array<FactoryPreset, 4> kFactoryPresets = {{
     {"spaced-pair-40cm", "Spaced pair, 40 cm", 40.0, 120.0},
     {"spaced-pair-50cm", "Spaced pair, 50 cm", 50.0, 140.0},
 }};
+
+// The value the preset gives parameter `index`, in the unit a user types: true for
+// the spacing and the width, false, `value` untouched, for one it leaves at its default.
+inline bool presetUnitValue(const FactoryPreset& preset, ParameterIndex index, double& value) {
+    if (index == kMicSpacing || index == kLfWidth) {
+        value = index == kMicSpacing ? preset.micSpacingCm : preset.lfWidthPercent;
+        return true;
+    }
+    return false;
+}
 
 // The preset with this id, or null.
 inline const FactoryPreset* findFactoryPreset(std::string_view id) {

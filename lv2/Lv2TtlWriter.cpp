@@ -172,9 +172,9 @@ std::string presetDescriptions() {
             << "> ;\n\trdfs:label " << quoted(preset.name) << " ;\n\tlv2:port [\n";
         for (std::size_t parameter = 0; parameter < kNumParams; ++parameter) {
             const auto index = static_cast<ParameterIndex>(parameter);
-            const float value = index == kMicSpacing ? static_cast<float>(preset.micSpacingCm)
-                                : index == kLfWidth  ? static_cast<float>(preset.lfWidthPercent)
-                                                     : portDefault(index);
+            double unitValue = 0.0;
+            const float value =
+                presetUnitValue(preset, index, unitValue) ? static_cast<float>(unitValue) : portDefault(index);
             out << (parameter == 0 ? "" : "\t] , [\n") << "\t\tlv2:symbol "
                 << quoted(kLv2ControlPortInfo[parameter].symbol) << " ;\n\t\tpset:value " << portValue(value) << "\n";
         }

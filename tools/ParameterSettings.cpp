@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <utility>
 
 #include "FactoryPresets.h"
 #include "FourCharCode.h"
@@ -208,8 +207,12 @@ std::vector<ParameterAssignment> parseSettings(const std::vector<ParameterSettin
                 throw ToolError("--preset sets values in the parameters' units, which only Brevander's own file has",
                                 2);
             }
-            for (const auto& [index, amount] :
-                 {std::pair{kMicSpacing, preset.micSpacingCm}, std::pair{kLfWidth, preset.lfWidthPercent}}) {
+            for (int parameter = 0; parameter < kNumParams; ++parameter) {
+                const auto index = static_cast<ParameterIndex>(parameter);
+                double amount = 0.0;
+                if (!presetUnitValue(preset, index, amount)) {
+                    continue;
+                }
                 float normalised = 0.0f;
                 if (!normalisedFromUnitValue(kParameterTable[index], amount, normalised)) {
                     throw ToolError("preset " + s.text + " is out of its parameters' ranges", 1);

@@ -79,13 +79,11 @@ std::int32_t brevander_preset_count() { return static_cast<std::int32_t>(kFactor
 const char* brevander_preset_id(std::int32_t preset) { return isPreset(preset) ? presetOf(preset).id : nullptr; }
 const char* brevander_preset_name(std::int32_t preset) { return isPreset(preset) ? presetOf(preset).name : nullptr; }
 double brevander_preset_value(std::int32_t preset, std::int32_t index) {
-    if (isPreset(preset) && index == kMicSpacing) {
-        return presetOf(preset).micSpacingCm;
+    double value = std::numeric_limits<double>::quiet_NaN();
+    if (isPreset(preset) && isParameter(index)) {
+        presetUnitValue(presetOf(preset), static_cast<ParameterIndex>(index), value);
     }
-    if (isPreset(preset) && index == kLfWidth) {
-        return presetOf(preset).lfWidthPercent;
-    }
-    return std::numeric_limits<double>::quiet_NaN();
+    return value;
 }
 
 std::int32_t brevander_max_block_frames() { return kMaxBlockFrames; }

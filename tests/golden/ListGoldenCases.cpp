@@ -49,10 +49,9 @@ std::string presetsJson() {
              << preset.name << "\", \"values\": [";
         for (int index = 0; index < kNumParams; ++index) {
             json << (index == 0 ? "" : ", ");
-            if (index == kMicSpacing) {
-                json << preset.micSpacingCm;
-            } else if (index == kLfWidth) {
-                json << preset.lfWidthPercent;
+            double value = 0.0;
+            if (presetUnitValue(preset, static_cast<ParameterIndex>(index), value)) {
+                json << value;
             } else {
                 json << "null";
             }
