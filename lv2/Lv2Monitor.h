@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <cstring>
 
+// The window itself, as the bundle's description and the window's descriptor name it.
+inline constexpr const char* kWindowUri = "urn:brevander:shuffler#ui";
 inline constexpr const char* kMonitorUri = "urn:brevander:shuffler#Monitor";
 inline constexpr const char* kMonitorOnUri = "urn:brevander:shuffler#on";
 inline constexpr const char* kBlockUri = "urn:brevander:shuffler#Block";

@@ -27,7 +27,6 @@
 
 namespace {
 
-constexpr const char* kUiUri = "urn:brevander:shuffler#ui";
 constexpr const char* kPresetUriPrefix = "urn:brevander:shuffler#preset-";
 
 constexpr const char* kPluginComment =
@@ -196,8 +195,9 @@ std::string manifest(const std::string& suffix, bool withUi) {
     // lilv lists a UI only when the plug-in's own data names it, so the link is here
     // and not only in the window's file.
     if (withUi) {
-        out << "\n<" << kBrevanderLv2Uri << ">\n\tui:ui <" << kUiUri << "> ;\n\trdfs:seeAlso <BrevanderUi.ttl> .\n\n<"
-            << kUiUri << ">\n\ta ui:X11UI ;\n\tui:binary <brevander_lv2_ui" << suffix
+        out << "\n<" << kBrevanderLv2Uri << ">\n\tui:ui <" << kWindowUri
+            << "> ;\n\trdfs:seeAlso <BrevanderUi.ttl> .\n\n<" << kWindowUri
+            << ">\n\ta ui:X11UI ;\n\tui:binary <brevander_lv2_ui" << suffix
             << "> ;\n\trdfs:seeAlso <BrevanderUi.ttl> .\n";
     }
     for (const FactoryPreset& preset : kFactoryPresets) {
@@ -214,7 +214,7 @@ std::string uiDescription() {
            "@prefix opts: <http://lv2plug.in/ns/ext/options#> .\n"
            "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
            "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n<"
-        << kUiUri
+        << kWindowUri
         << ">\n\ta ui:X11UI ;\n\tlv2:requiredFeature ui:idleInterface ;\n\tlv2:optionalFeature ui:parent ,\n"
            "\t\tui:resize ,\n\t\tui:touch ,\n\t\turid:map ,\n\t\topts:options ;\n"
            "\tlv2:extensionData ui:idleInterface ,\n\t\tui:resize ;\n"

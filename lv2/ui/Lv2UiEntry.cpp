@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr const char* kUiUri = "urn:brevander:shuffler#ui";
-
 struct UiInstance {
     LV2UI_Write_Function write = nullptr;
     LV2UI_Controller controller = nullptr;
@@ -223,7 +221,7 @@ const void* extensionData(const char* uri) {
     return nullptr;
 }
 
-const LV2UI_Descriptor kDescriptor = {kUiUri, instantiate, cleanup, portEvent, extensionData};
+const LV2UI_Descriptor kDescriptor = {kWindowUri, instantiate, cleanup, portEvent, extensionData};
 
 }  // namespace
 
